@@ -1,0 +1,27 @@
+# Sourced by ./run and ./test: installs the Debian packages the build and the tests need.
+KORVEL_PACKAGES=(cmake ninja-build g++ clang pkg-config qt6-base-dev libqt6svg6 libicu-dev
+                 fonts-noto-core fonts-dejavu-core xvfb xauth imagemagick)
+
+korvel_install_deps() {
+  local missing=()
+  for p in "${KORVEL_PACKAGES[@]}"; do
+    dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed' || missing+=("$p")
+  done
+  [ ${#missing[@]} -eq 0 ] && return 0
+  echo "Installing: ${missing[*]}"
+  if [ "$(id -u)" -ne 0 ]; then
+    echo "Missing packages and not root: run as root or install them: ${missing[*]}" >&2
+    return 1
+  fi
+  export DEBIAN_FRONTEND=noninteractive
+  apt-get update -qq
+  apt-get install -y -qq --no-install-recommends "${missing[@]}"
+}
+
+korvel_build() { # build-dir [cmake args...]
+  local dir=$1; shift
+  if [ ! -f "$dir/CMakeCache.txt" ]; then
+    cmake -S . -B "$dir" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo "$@"
+  fi
+  cmake --build "$dir" -j"$(nproc)"
+}
