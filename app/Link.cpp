@@ -1,0 +1,310 @@
+// The printer link in the window: connecting, handing commands to the one line
+// writer, and carrying out what the dispatcher decides for each received chunk.
+#include "MainWindow.h"
+
+#include "UiSeams.h"
+
+#include <QComboBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMetaObject>
+#include <QPlainTextEdit>
+#include <QProgressBar>
+#include <QSaveFile>
+#include <QSlider>
+#include <QThread>
+#include <QTimer>
+
+#include "image/Raster.h"
+#include "printer/Messages.h"
+#include "printer/Protocol.h"
+#include "printer/SettingsFile.h"
+#include "printer/Writer.h"
+#include "serial/SerialPort.h"
+#include "text/Stream.h"
+
+using namespace korvel;
+
+namespace {
+QString fromUtf8(std::string_view s) { return QString::fromUtf8(s.data(), qsizetype(s.size())); }
+// Received bytes are shown as the 8-bit text they are.
+QString fromBytes(const std::string& s) { return QString::fromLatin1(s.data(), qsizetype(s.size())); }
+std::u16string toU16(const QString& s) { return std::u16string(reinterpret_cast<const char16_t*>(s.utf16()), size_t(s.size())); }
+} // namespace
+
+void TForm1::runOnUi(const std::function<void()>& call)
+{
+    if (QThread::currentThread() == thread()) {
+        call();
+        return;
+    }
+    QMetaObject::invokeMethod(this, call, Qt::BlockingQueuedConnection);
+}
+
+void TForm1::postToUi(std::function<void()> call)
+{
+    QMetaObject::invokeMethod(this, std::move(call), Qt::QueuedConnection);
+}
+
+void TForm1::writeSettingsFile()
+{
+    printer::writeSettingsFile(printer::kSettingsFileName, comboportselect->currentIndex());
+}
+
+void TForm1::bl_connect()
+{
+    writeSettingsFile();
+    SerialPort1->Close();
+    SerialPort1->setPort(serial::TCommPort(comboportselect->currentIndex() + 1));
+    SerialPort1->Open();
+    connected = true;
+    submitJob(printer::connectJob());
+}
+
+bool TForm1::ensureConnected()
+{
+    if (connected)
+        return true;
+    try {
+        bl_connect();
+        return true;
+    } catch (const std::exception& e) {
+        seams().error(this, QString::fromLocal8Bit(e.what()));
+        return false;
+    }
+}
+
+bool TForm1::sendCommand(printer::Job job)
+{
+    if (!ensureConnected())
+        return false;
+    submitJob(std::move(job));
+    return true;
+}
+
+void TForm1::submitJob(printer::Job job)
+{
+    const bool startsTimer = job.startsNoReplyTimer;
+    writer->submit(std::move(job), [this, startsTimer](const printer::JobResult& result) {
+        postToUi([this, result, startsTimer] { onJobDone(result, startsTimer); });
+    });
+}
+
+void TForm1::onJobDone(const printer::JobResult& result, bool startsNoReplyTimer)
+{
+    if (result.ok) {
+        if (startsNoReplyTimer && !Timer2->isActive())
+            Timer2->start();
+        return;
+    }
+    if (result.cancelled || closing_)
+        return;
+    reportWriteFailure(result.jobName, result.error);
+}
+
+void TForm1::reportWriteFailure(const std::string& jobName, const std::string& error)
+{
+    // The line is no longer to be trusted: what is queued behind would fail too,
+    // and the next command must connect again.
+    connected = false;
+    writer->cancelPending();
+    const QString text = QStringLiteral(".فرمان «%1» به چاپگر نرسید\n%2").arg(fromUtf8(jobName), QString::fromLocal8Bit(error.c_str()));
+    if (QThread::currentThread() == thread())
+        seams().error(this, text);
+    else
+        runOnUi([this, text] { seams().error(this, text); });
+}
+
+void TForm1::Image13Click()
+{
+    try {
+        bl_connect();
+    } catch (const std::exception& e) {
+        seams().error(this, QString::fromLocal8Bit(e.what()));
+    }
+}
+
+void TForm1::comboportselectChange()
+{
+    try {
+        writeSettingsFile();
+        SerialPort1->setPort(serial::TCommPort(comboportselect->currentIndex() + 1));
+    } catch (const std::exception& e) {
+        seams().error(this, QString::fromLocal8Bit(e.what()));
+    }
+}
+
+void TForm1::Timer2Timer()
+{
+    Timer2->stop();
+    seams().message(this, fromUtf8(printer::kMsgNoReply));
+}
+
+void TForm1::Timer3Timer()
+{
+    status_send->show();
+    Timer3->stop();
+}
+
+void TForm1::SerialPort1Receive(const std::string& buffer)
+{
+    if (closing_)
+        return;
+    std::vector<printer::Effect> effects;
+    bool held = false;
+    {
+        std::lock_guard lock(dispatchMutex_);
+        effects = printer::dispatchChunk(buffer, dispatchState_);
+        held = !dispatchState_.heldBack.empty();
+    }
+    for (const printer::Effect& effect : effects) {
+        if (closing_)
+            return;
+        switch (effect.kind) {
+        case printer::EffectKind::WriteRequestSettings: {
+            const printer::JobResult result = writer->run(printer::requestSettingsJob());
+            if (!result.ok) {
+                if (!result.cancelled)
+                    reportWriteFailure(result.jobName, result.error);
+                return; // a failed write ends the handling of this chunk
+            }
+            break;
+        }
+        case printer::EffectKind::StartTextUpload:
+            if (!runTextUpload())
+                return;
+            break;
+        case printer::EffectKind::StartImageUpload:
+            if (!runImageUpload())
+                return;
+            break;
+        default:
+            runOnUi([this, &effect] { applyEffect(effect); });
+        }
+    }
+    if (held)
+        postToUi([this] { heldBackTimer_->start(); });
+}
+
+void TForm1::flushHeldBack()
+{
+    std::vector<printer::Effect> effects;
+    {
+        std::lock_guard lock(dispatchMutex_);
+        effects = printer::flushHeldBack(dispatchState_);
+    }
+    for (const printer::Effect& effect : effects)
+        applyEffect(effect);
+}
+
+void TForm1::applyEffect(const printer::Effect& effect)
+{
+    using printer::EffectKind;
+    switch (effect.kind) {
+    case EffectKind::StopNoReplyTimer:
+        Timer2->stop();
+        break;
+    case EffectKind::SetEdit2:
+        Edit2->setText(fromBytes(effect.text));
+        break;
+    case EffectKind::ApplyReport:
+        for (const auto& update : printer::reportUpdates(effect.report)) {
+            auto* bar = findChild<QSlider*>(QString::fromLatin1(update.trackBar.data(), qsizetype(update.trackBar.size())));
+            auto* label = findChild<QLabel*>(QString::fromLatin1(update.label.data(), qsizetype(update.label.size())));
+            if (bar)
+                bar->setValue(update.field.position);
+            if (label)
+                label->setText(fromBytes(update.field.text)); // as received, even when the bar clamped it
+        }
+        break;
+    case EffectKind::ReportInvalid:
+    case EffectKind::Message:
+        seams().message(this, fromUtf8(effect.text));
+        break;
+    case EffectKind::HideLabelSend:
+        label_send->hide();
+        break;
+    case EffectKind::ShowLabelSend:
+        label_send->setText(fromUtf8(effect.text));
+        label_send->show();
+        break;
+    case EffectKind::ProgressReset:
+        status_send->setMaximum(effect.maximum);
+        status_send->setValue(effect.position);
+        break;
+    case EffectKind::StartTimer3:
+        Timer3->start();
+        break;
+    case EffectKind::ProgressAdvance:
+        status_send->setValue(status_send->value() + 1);
+        break;
+    case EffectKind::HideStatusSend:
+        status_send->hide();
+        break;
+    case EffectKind::ProgressMaximum:
+        status_send->setMaximum(effect.maximum);
+        break;
+    case EffectKind::AppendLog:
+        Memo2->appendPlainText(fromBytes(effect.text));
+        break;
+    case EffectKind::WriteRequestSettings:
+    case EffectKind::StartTextUpload:
+    case EffectKind::StartImageUpload:
+        break; // written by the receive thread itself
+    }
+}
+
+bool TForm1::runTextUpload()
+{
+    QString message;
+    runOnUi([this, &message] { message = memoText(); });
+    const text::TextStream stream = text::encodeTextStream(toU16(message));
+    if (!stream.unprintable.empty() || stream.tooLong) {
+        // The send button refuses such a text; it may have been edited since.
+        runOnUi([this] { seams().message(this, QStringLiteral(".متن قابل چاپ نیست و ارسال نشد. لطفا آن را بررسی کنید و دوباره بفرستید")); });
+        return false;
+    }
+    const printer::JobResult result = writer->run(printer::textUploadJob(stream.bytes));
+    if (!result.ok && !result.cancelled)
+        reportWriteFailure(result.jobName, result.error);
+    return result.ok;
+}
+
+bool TForm1::runImageUpload()
+{
+    std::vector<std::int32_t> values;
+    uploading_ = true;
+    runOnUi([this, &values] {
+        values.assign(columnBuffer.begin(), columnBuffer.begin() + image::kValues);
+        label_send->setText(fromUtf8(printer::kCaptionUploadingImage));
+        label_send->show();
+        status_send->show();
+        status_send->setMaximum(240);
+        status_send->setValue(0);
+    });
+    const printer::JobResult result = writer->run(printer::imageUploadJob(values), [this](std::size_t done, std::size_t) {
+        // Step 0 is the header; then 22 values a column.
+        if (done > 1 && (done - 2) % image::kPositions == 0) {
+            const int column = int((done - 2) / image::kPositions);
+            postToUi([this, column] { status_send->setValue(column); });
+        }
+    });
+    uploading_ = false;
+    if (!result.ok) {
+        if (!result.cancelled)
+            reportWriteFailure(result.jobName, result.error);
+        return false;
+    }
+    QString traceError;
+    runOnUi([this, &values, &traceError] {
+        std::vector<int> sent(values.begin(), values.end());
+        QSaveFile trace(QStringLiteral("test2.txt"));
+        const std::string text = image::traceFileText(sent);
+        if (!trace.open(QIODevice::WriteOnly) || trace.write(text.data(), qint64(text.size())) != qint64(text.size()) || !trace.commit())
+            traceError = trace.errorString();
+        Edit2->setText(QStringLiteral("fyv"));
+        label_send->hide();
+        status_send->hide();
+    });
+    return traceError.isEmpty();
+}

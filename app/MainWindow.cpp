@@ -1,0 +1,129 @@
+#include "MainWindow.h"
+
+#include "UiSeams.h"
+
+#include <QEvent>
+#include <QGuiApplication>
+#include <QLineEdit>
+#include <QPlainTextEdit>
+#include <QScreen>
+#include <QTabBar>
+#include <QTabWidget>
+#include <QTimer>
+
+#include "printer/Writer.h"
+#include "serial/SerialPort.h"
+
+namespace {
+
+// Persian letters are missing from the old design fonts; the fallbacks keep them joined.
+QFont designFont(const QString& family, int pixelSize)
+{
+    QFont font;
+    font.setFamilies({family, QStringLiteral("Noto Sans Arabic"), QStringLiteral("Noto Naskh Arabic"),
+                      QStringLiteral("DejaVu Sans")});
+    font.setPixelSize(pixelSize);
+    return font;
+}
+
+} // namespace
+
+TForm1::TForm1(UiSeams* seams, QWidget* parent)
+    : QWidget(parent, Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowCloseButtonHint)
+{
+    if (!seams) {
+        ownSeams_ = std::make_unique<DesktopSeams>();
+        seams = ownSeams_.get();
+    }
+    seams_ = seams;
+    setObjectName(QStringLiteral("Form1"));
+    buildFrame();
+    buildTextPage();
+    buildPixelPage();
+    buildSettingsPage();
+    FormCreate();
+}
+
+TForm1::~TForm1()
+{
+    closing_ = true;
+    // The writer first: a receive thread waiting for an upload is released, then the port.
+    writer.reset();
+    SerialPort1->Close();
+}
+
+void TForm1::buildFrame()
+{
+    setWindowTitle(QStringLiteral("KORVEL"));
+    setFixedSize(kClientWidth, kClientHeight);
+    setFont(designFont(QStringLiteral("MS Sans Serif"), 11));
+    if (QScreen* screen = QGuiApplication::primaryScreen())
+        move(screen->availableGeometry().center() - rect().center());
+
+    TabbedNotebook1 = new QTabWidget(this);
+    TabbedNotebook1->setObjectName(QStringLiteral("TabbedNotebook1"));
+    TabbedNotebook1->setGeometry(0, 0, 1058, 609);
+    TabbedNotebook1->tabBar()->setFont(designFont(QStringLiteral("Tahoma"), 27));
+
+    auto addPage = [this](QWidget*& page, const char* name, const QString& caption) {
+        page = new QWidget;
+        page->setObjectName(QLatin1String(name));
+        TabbedNotebook1->addTab(page, caption);
+    };
+    addPage(pageText, "pageText", QStringLiteral("حالت متن"));
+    addPage(pagePixel, "pagePixel", QStringLiteral("حالت پیکسل"));
+    addPage(pageSettings, "pageSettings", QStringLiteral("تنظیمات"));
+    TabbedNotebook1->setCurrentIndex(1);
+
+    Edit2 = new QLineEdit(this);
+    Edit2->setObjectName(QStringLiteral("Edit2"));
+    Edit2->hide();
+
+    Memo2 = new QPlainTextEdit(this);
+    Memo2->setObjectName(QStringLiteral("Memo2"));
+    Memo2->setReadOnly(true);
+    Memo2->setGeometry(0, 0, 70, 70);
+    Memo2->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
+    Memo2->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
+    Memo2->setLineWrapMode(QPlainTextEdit::NoWrap);
+    Memo2->viewport()->installEventFilter(this);
+
+    auto makeTimer = [this](QTimer*& timer, const char* name, int interval, bool active) {
+        timer = new QTimer(this);
+        timer->setObjectName(QLatin1String(name));
+        timer->setInterval(interval);
+        if (active)
+            timer->start();
+    };
+    makeTimer(Timer1, "Timer1", 100, true);
+    makeTimer(Timer2, "Timer2", 3000, false);
+    makeTimer(Timer3, "Timer3", 1, false);
+
+    connect(Timer2, &QTimer::timeout, this, &TForm1::Timer2Timer);
+    connect(Timer3, &QTimer::timeout, this, &TForm1::Timer3Timer);
+    heldBackTimer_ = new QTimer(this);
+    heldBackTimer_->setSingleShot(true);
+    heldBackTimer_->setInterval(int(korvel::printer::kHeldBackFlush.count()));
+    connect(heldBackTimer_, &QTimer::timeout, this, &TForm1::flushHeldBack);
+
+    SerialPort1 = std::make_unique<korvel::serial::TSerialPort>();
+    SerialPort1->setPort(korvel::serial::spCOM30);
+    SerialPort1->setBaudRate(korvel::serial::br009600);
+    SerialPort1->OnReceive = [this](korvel::serial::TSerialPort*, const std::string& buffer) { SerialPort1Receive(buffer); };
+    writer = std::make_unique<korvel::printer::LineWriter>(
+        [port = SerialPort1.get()](const std::string& bytes) { return port->SendString(bytes); });
+}
+
+bool TForm1::eventFilter(QObject* watched, QEvent* event)
+{
+    if (watched == Memo2->viewport() && event->type() == QEvent::MouseButtonDblClick) {
+        Memo2DblClick();
+        return true;
+    }
+    return QWidget::eventFilter(watched, event);
+}
+
+void TForm1::Memo2DblClick()
+{
+    Memo2->clear();
+}

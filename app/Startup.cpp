@@ -1,0 +1,74 @@
+// Start-up: brings the window into its defined state before it is first shown.
+#include "MainWindow.h"
+
+#include "UiSeams.h"
+
+#include <QComboBox>
+#include <QFile>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPlainTextEdit>
+#include <QProgressBar>
+#include <QSlider>
+#include <QTimer>
+
+#include "printer/SettingsFile.h"
+#include "serial/SerialPort.h"
+
+using namespace korvel;
+
+void TForm1::FormCreate()
+{
+    // Each step is reported on its own and the rest still run: one bad file must
+    // not leave the window without dates or a port.
+    auto step = [this](const std::function<void()>& body) {
+        try {
+            body();
+        } catch (const std::exception& e) {
+            seams().error(this, QString::fromLocal8Bit(e.what()));
+        }
+    };
+
+    TextPlacing = false;
+    Memo2->move(Memo2->x(), 20000);
+    Timer1->stop();
+    connected = false;
+    {
+        std::lock_guard lock(dispatchMutex_);
+        dispatchState_ = {};
+    }
+    TrackBar2->setValue(8);
+    label_font->setText(QStringLiteral("8"));
+
+    const QDate today = seams().today();
+    MiladiToShamsi(today.year(), today.month(), today.day()); // today's Solar date stays on the text page
+    DraggingDate = false;
+    label_day->setNum(today.day());
+    label_month->setNum(today.month());
+    label_year->setNum(today.year());
+
+    std::optional<int> selected;
+    step([&] {
+        selected = printer::readSettingsFile(printer::kSettingsFileName);
+        if (!selected && QFile::exists(QString::fromLatin1(printer::kSettingsFileName)))
+            seams().error(this, QStringLiteral(".فایل تنظیمات %1 نامعتبر است و نادیده گرفته شد")
+                                    .arg(QString::fromLatin1(printer::kSettingsFileName)));
+    });
+    if (selected) {
+        const QSignalBlocker block(comboportselect); // not an operator's change
+        comboportselect->setCurrentIndex(*selected);
+    }
+
+    CaretOn = false;
+
+    if (selected) {
+        step([&] { writeSettingsFile(); });
+        SerialPort1->Close();
+        SerialPort1->setPort(serial::TCommPort(*selected + 1));
+    } else {
+        seams().message(this, QStringLiteral(".لطفا پورت دستگاه  را تنظیم کنید"));
+        label_send->setText(QStringLiteral("              .اتصال با دستگاه برقرار نیست") + QChar(13) +
+                            QStringLiteral("لطفا وارد قسمت تنظیمات شده و پورت دستگاه را تنظیم کنید"));
+        label_send->show();
+    }
+}

@@ -1,0 +1,95 @@
+// Answering dialogs, a fixed clock and a private working place for window tests.
+#pragma once
+
+#include <QDir>
+#include <QMutex>
+#include <QStringList>
+#include <QTemporaryDir>
+#include <deque>
+#include <memory>
+#include <optional>
+
+#include "UiSeams.h"
+
+class TestSeams : public UiSeams {
+public:
+    void message(QWidget*, const QString& text) override { record(messages, text); }
+    void error(QWidget*, const QString& text) override { record(errors, text); }
+    std::optional<QString> inputBox(QWidget*, const QString& caption, const QString& prompt,
+                                    const QString& defaultText) override
+    {
+        lastInputCaption = caption;
+        lastInputPrompt = prompt;
+        lastInputDefault = defaultText;
+        if (inputAnswers.empty())
+            return std::nullopt;
+        auto answer = inputAnswers.front();
+        inputAnswers.pop_front();
+        return answer;
+    }
+    QString openFileName(QWidget*, const QString& filter) override
+    {
+        lastFilter = filter;
+        return takeFront(openAnswers);
+    }
+    QString saveFileName(QWidget*, const QString& filter, const QString&) override
+    {
+        lastFilter = filter;
+        return takeFront(saveAnswers);
+    }
+    QFont fontDialog(QWidget*, const QFont& font, bool* confirmed) override
+    {
+        *confirmed = fontAnswer.has_value();
+        return fontAnswer.value_or(font);
+    }
+    QDate today() override { return date; }
+    QTime now() override { return time; }
+
+    QStringList allMessages() const { QMutexLocker lock(&mutex); return messages; }
+    QStringList allErrors() const { QMutexLocker lock(&mutex); return errors; }
+    void clear() { QMutexLocker lock(&mutex); messages.clear(); errors.clear(); }
+
+    std::deque<std::optional<QString>> inputAnswers;
+    std::deque<QString> openAnswers, saveAnswers;
+    std::optional<QFont> fontAnswer;
+    QString lastInputCaption, lastInputPrompt, lastInputDefault, lastFilter;
+    QDate date{2025, 3, 7};
+    QTime time{9, 5, 3};
+
+private:
+    void record(QStringList& list, const QString& text) { QMutexLocker lock(&mutex); list << text; }
+    static QString takeFront(std::deque<QString>& q)
+    {
+        if (q.empty())
+            return {};
+        QString s = q.front();
+        q.pop_front();
+        return s;
+    }
+    mutable QMutex mutex;
+    QStringList messages, errors;
+};
+
+// A temporary current folder (setting.dll, test2.txt), working folder and port map.
+class TestEnvironment {
+public:
+    TestEnvironment()
+    {
+        previous = QDir::currentPath();
+        QDir(dir.path()).mkpath(QStringLiteral("cwd"));
+        QDir(dir.path()).mkpath(QStringLiteral("ports"));
+        QDir::setCurrent(cwd());
+        qputenv("KORVEL_WORKDIR", (dir.path() + QStringLiteral("/korvel")).toUtf8());
+        qputenv("KORVEL_PORT_MAP", portMap().toUtf8());
+    }
+    ~TestEnvironment() { QDir::setCurrent(previous); }
+    QString cwd() const { return dir.path() + QStringLiteral("/cwd"); }
+    QString portMap() const { return dir.path() + QStringLiteral("/ports"); }
+    QString workDir() const { return dir.path() + QStringLiteral("/korvel"); }
+
+    TestSeams seams;
+
+private:
+    QTemporaryDir dir;
+    QString previous;
+};
