@@ -1,0 +1,297 @@
+#include "image/Canvas.h"
+
+#include "image/Raster.h"
+
+#include <QDir>
+#include <QFontMetrics>
+#include <QImageReader>
+#include <QImageWriter>
+#include <QPainter>
+#include <QSaveFile>
+
+#include <algorithm>
+#include <cstdlib>
+#include <filesystem>
+#include <system_error>
+
+namespace korvel::image {
+
+namespace {
+
+constexpr QRgb kBlack = 0xff000000u;
+constexpr QRgb kWhite = 0xffffffffu;
+constexpr QRgb kRed = 0xffff0000u;
+
+Qt::PenStyle qtPenStyle(PenStyle style)
+{
+    switch (style) {
+    case PenStyle::psSolid: return Qt::SolidLine;
+    case PenStyle::psDash: return Qt::DashLine;
+    case PenStyle::psDot: return Qt::DotLine;
+    case PenStyle::psDashDot: return Qt::DashDotLine;
+    case PenStyle::psDashDotDot: return Qt::DashDotDotLine;
+    case PenStyle::psClear: return Qt::NoPen;
+    }
+    return Qt::SolidLine;
+}
+
+// Leaves only pure black and white, whatever the painter did at the edges.
+void keepBlackAndWhite(QImage& picture)
+{
+    for (int y = 0; y < picture.height(); ++y) {
+        auto* line = reinterpret_cast<QRgb*>(picture.scanLine(y));
+        for (int x = 0; x < picture.width(); ++x) {
+            const QRgb c = line[x] | 0xff000000u;
+            if (c != kBlack && c != kWhite)
+                line[x] = qGray(c) < 128 ? kBlack : kWhite;
+            else
+                line[x] = c;
+        }
+    }
+}
+
+QImage readPicture(const QString& path)
+{
+    QImageReader reader(path);
+    QImage picture = reader.read();
+    if (picture.isNull())
+        throw FileError(path, reader.errorString());
+    return picture;
+}
+
+} // namespace
+
+FileError::FileError(const QString& file, const QString& reason)
+    : std::runtime_error((file + QStringLiteral(": ") + reason).toStdString()), file_(file), reason_(reason)
+{
+}
+
+QString workingFolder()
+{
+    const QString dir = qEnvironmentVariable("KORVEL_WORKDIR");
+    return dir.isEmpty() ? QDir::homePath() + QStringLiteral("/korvel") : dir;
+}
+
+QString workingBitmapPath() { return workingFolder() + QStringLiteral("/korvel.bmp"); }
+
+QImage toBlackAndWhite(const QImage& picture)
+{
+    if (picture.isNull())
+        return {};
+    const QImage source = picture.convertToFormat(QImage::Format_ARGB32);
+    QImage result(source.size(), QImage::Format_RGB32);
+    for (int y = 0; y < source.height(); ++y) {
+        const auto* in = reinterpret_cast<const QRgb*>(source.constScanLine(y));
+        auto* out = reinterpret_cast<QRgb*>(result.scanLine(y));
+        for (int x = 0; x < source.width(); ++x) {
+            // Transparent parts count as the white they show on.
+            const int a = qAlpha(in[x]);
+            const auto over = [a](int c) { return (c * a + 255 * (255 - a)) / 255; };
+            const int gray = qGray(over(qRed(in[x])), over(qGreen(in[x])), over(qBlue(in[x])));
+            out[x] = gray < 128 ? kBlack : kWhite;
+        }
+    }
+    return result;
+}
+
+std::vector<int> rasteriseImage(const QImage& picture)
+{
+    const QImage source = picture.convertToFormat(QImage::Format_ARGB32);
+    return rasterise(source.width(), source.height(),
+                     [&source](int x, int y) { return source.pixel(x, y) == kBlack; });
+}
+
+QImage logoMask(const QImage& preview)
+{
+    if (preview.isNull())
+        return {};
+    const QImage source = preview.convertToFormat(QImage::Format_ARGB32);
+    QImage mask(source.size(), QImage::Format_RGB32);
+    for (int y = 0; y < source.height(); ++y) {
+        const auto* in = reinterpret_cast<const QRgb*>(source.constScanLine(y));
+        auto* out = reinterpret_cast<QRgb*>(mask.scanLine(y));
+        for (int x = 0; x < source.width(); ++x)
+            out[x] = in[x] == kBlack ? kRed : kWhite;
+    }
+    return mask;
+}
+
+QSize logoClipSize(QSize maskSize)
+{
+    return {std::min(maskSize.width(), kColumns), std::min(maskSize.height(), kRows)};
+}
+
+Canvas::Canvas() : picture_(kColumns, kRows, QImage::Format_RGB32) { picture_.fill(kWhite); }
+
+bool Canvas::isBlack(int x, int y) const
+{
+    return picture_.valid(x, y) && picture_.pixel(x, y) == kBlack;
+}
+
+void Canvas::setPixel(int x, int y, bool black)
+{
+    if (picture_.valid(x, y))
+        picture_.setPixel(x, y, black ? kBlack : kWhite);
+}
+
+std::vector<int> Canvas::rasterise() const
+{
+    return rasteriseImage(picture_);
+}
+
+void Canvas::DrawShape(QPoint topLeft, QPoint bottomRight, PenMode mode)
+{
+    penMode_ = mode;
+    if (picture_.isNull())
+        return;
+    QPainter painter(&picture_);
+    painter.setRenderHint(QPainter::Antialiasing, false);
+    const bool notXor = mode == PenMode::pmNotXor;
+    if (notXor)
+        painter.setCompositionMode(QPainter::RasterOp_NotSourceXorDestination);
+
+    QPen pen(QColor(Qt::black), penWidth_, qtPenStyle(penStyle_), Qt::FlatCap, Qt::MiterJoin);
+    pen.setCosmetic(penWidth_ <= 1);
+    painter.setPen(pen);
+    // A white brush in not-xor leaves every pixel as it is.
+    painter.setBrush(!notXor && brushStyle_ == BrushStyle::bsSolid ? QBrush(Qt::white) : QBrush(Qt::NoBrush));
+
+    // Qt's outline of QRect(l, t, w, h) passes through both corners given.
+    const QRect box(std::min(topLeft.x(), bottomRight.x()), std::min(topLeft.y(), bottomRight.y()),
+                    std::abs(bottomRight.x() - topLeft.x()), std::abs(bottomRight.y() - topLeft.y()));
+    switch (tool_) {
+    case DrawingTool::dtLine:
+        // A flat cap leaves the end pixel unset, so a point-to-point line sets none.
+        if (topLeft != bottomRight)
+            painter.drawLine(topLeft, bottomRight);
+        break;
+    case DrawingTool::dtRectangle: painter.drawRect(box); break;
+    case DrawingTool::dtEllipse: painter.drawEllipse(box); break;
+    case DrawingTool::dtRoundRect: {
+        // Corner ellipse size truncated toward zero, then its magnitude.
+        const int cornerW = std::abs((topLeft.x() - bottomRight.x()) / 2);
+        const int cornerH = std::abs((topLeft.y() - bottomRight.y()) / 2);
+        painter.drawRoundedRect(box, cornerW / 2.0, cornerH / 2.0, Qt::AbsoluteSize);
+        break;
+    }
+    }
+    painter.end();
+    keepBlackAndWhite(picture_);
+}
+
+void Canvas::newCanvas()
+{
+    if (picture_.isNull())
+        return;
+    QPainter painter(&picture_);
+    painter.fillRect(QRect(0, 0, kColumns + 1, kRows + 1).intersected(picture_.rect()), QColor(Qt::white));
+}
+
+void Canvas::SaveStyles()
+{
+    savedBrushStyle_ = brushStyle_;
+    savedPenStyle_ = penStyle_;
+    savedPenWidth_ = penWidth_;
+}
+
+void Canvas::RestoreStyles()
+{
+    brushStyle_ = savedBrushStyle_;
+    penStyle_ = savedPenStyle_;
+    penWidth_ = savedPenWidth_;
+}
+
+void Canvas::resetAttributes()
+{
+    penStyle_ = PenStyle::psSolid;
+    penWidth_ = 1;
+    penMode_ = PenMode::pmCopy;
+    brushStyle_ = BrushStyle::bsSolid;
+}
+
+void Canvas::replacePicture(const QImage& picture)
+{
+    picture_ = toBlackAndWhite(picture);
+    resetAttributes();
+}
+
+void Canvas::load(const QString& path)
+{
+    const QImage picture = readPicture(path);
+    SaveStyles();
+    replacePicture(picture);
+    RestoreStyles();
+}
+
+void Canvas::save(const QString& path) const
+{
+    const QImage mono = picture_.convertToFormat(QImage::Format_Mono, QList<QRgb>{kBlack, kWhite},
+                                                 Qt::ThresholdDither | Qt::AvoidDither);
+    QSaveFile file(path);
+    if (!file.open(QIODevice::WriteOnly))
+        throw FileError(path, file.errorString());
+    QImageWriter writer(&file, "bmp");
+    if (!writer.write(mono)) {
+        const QString reason = file.error() != QFileDevice::NoError ? file.errorString() : writer.errorString();
+        file.cancelWriting();
+        throw FileError(path, reason);
+    }
+    if (!file.commit())
+        throw FileError(path, file.errorString());
+}
+
+void Canvas::SaveWorkingBitmap() const
+{
+    const QString folder = workingFolder();
+    std::error_code ec;
+    std::filesystem::create_directories(std::filesystem::path(QFile::encodeName(folder).toStdString()), ec);
+    if (ec)
+        throw FileError(folder, QString::fromLocal8Bit(ec.message()));
+    save(workingBitmapPath());
+}
+
+void Canvas::undo() { replacePicture(readPicture(workingBitmapPath())); }
+
+void Canvas::stampMask(const QImage& mask, QPoint pos, QSize controlSize)
+{
+    for (int y = 0; y <= controlSize.height(); ++y)
+        for (int x = 0; x <= controlSize.width(); ++x)
+            if (mask.valid(x, y) && mask.pixel(x, y) == kRed)
+                setPixel(pos.x() + x, pos.y() + y, true);
+}
+
+namespace {
+QFont aliased(const QFont& font)
+{
+    QFont f(font);
+    f.setStyleStrategy(QFont::StyleStrategy(f.styleStrategy() | QFont::NoAntialias));
+    return f;
+}
+} // namespace
+
+QSize Canvas::textCellSize(const QString& text, const QFont& font)
+{
+    const QFontMetrics metrics(aliased(font));
+    return {metrics.horizontalAdvance(text), metrics.height()};
+}
+
+void Canvas::stampText(const QString& text, const QFont& font, QPoint topLeft, BrushStyle brush)
+{
+    if (picture_.isNull())
+        return;
+    const QFont f = aliased(font);
+    const QRect cell(topLeft, textCellSize(text, font));
+    QPainter painter(&picture_);
+    painter.setRenderHint(QPainter::TextAntialiasing, false);
+    painter.setRenderHint(QPainter::Antialiasing, false);
+    if (brush == BrushStyle::bsSolid)
+        painter.fillRect(cell, QColor(Qt::white));
+    painter.setLayoutDirection(text.isRightToLeft() ? Qt::RightToLeft : Qt::LeftToRight);
+    painter.setFont(f);
+    painter.setPen(QColor(Qt::black));
+    painter.drawText(cell, Qt::AlignLeft | Qt::AlignAbsolute | Qt::AlignTop | Qt::TextSingleLine, text);
+    painter.end();
+    keepBlackAndWhite(picture_);
+}
+
+} // namespace korvel::image

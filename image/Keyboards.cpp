@@ -1,0 +1,148 @@
+#include "image/Keyboards.h"
+
+namespace korvel::image {
+
+namespace {
+
+// A key that is not simply a character appending (a variant of) its caption.
+struct Special {
+    std::u16string_view caption;
+    KeyKind kind;
+    const char* objectName = "";
+    std::u16string_view text = {};
+    bool wide = false;
+    bool picture = false;
+};
+
+// A row: its special keys at the left, the character keys, the special keys
+// at the right.
+struct RowSpec {
+    std::vector<Special> lead;
+    std::u16string_view chars;
+    std::vector<Special> tail;
+    bool noAction = false; // the whole row is inert
+};
+
+constexpr std::u16string_view kDivide = u"÷";
+constexpr std::u16string_view kSymbolRow = u"<>!@#$%^&*()_+?";
+constexpr std::u16string_view kDigitRow = u"÷1234567890-=";
+
+std::u16string englishText(char16_t c, bool capsOn)
+{
+    if (c == u'S')
+        return capsOn ? u"s" : u"S";
+    if (c == u'U')
+        return u"U";
+    if (c >= u'A' && c <= u'Z')
+        return std::u16string(1, capsOn ? c : char16_t(c - u'A' + u'a'));
+    if (c == kDivide[0])
+        return u"`";
+    if (c == u'-')
+        return u"_";
+    if (c == u'_')
+        return u"-";
+    return std::u16string(1, c);
+}
+
+std::u16string persianText(char16_t c)
+{
+    if (c == kDivide[0])
+        return u"/";
+    return std::u16string(1, c);
+}
+
+Special picture(KeyKind kind, const char* name) { return {u"", kind, name, {}, false, true}; }
+
+std::vector<Key> buildRow(Keyboard keyboard, const RowSpec& spec)
+{
+    std::vector<Key> keys;
+    auto addSpecial = [&](const Special& s) {
+        Key k;
+        k.caption = s.caption;
+        k.kind = spec.noAction ? KeyKind::NoAction : s.kind;
+        if (k.kind == KeyKind::Char)
+            k.text = k.capsText = s.text;
+        k.objectName = s.objectName;
+        k.wide = s.wide;
+        k.picture = s.picture;
+        keys.push_back(std::move(k));
+    };
+    for (const auto& s : spec.lead)
+        addSpecial(s);
+    for (char16_t c : spec.chars) {
+        Key k;
+        k.caption = std::u16string(1, c);
+        if (spec.noAction) {
+            k.kind = KeyKind::NoAction;
+        } else {
+            k.kind = KeyKind::Char;
+            k.text = keyboard == Keyboard::English ? englishText(c, false) : persianText(c);
+            k.capsText = keyboard == Keyboard::English ? englishText(c, true) : persianText(c);
+        }
+        keys.push_back(std::move(k));
+    }
+    for (const auto& s : spec.tail)
+        addSpecial(s);
+    return keys;
+}
+
+KeyboardLayout build(Keyboard id, const char* objectName, const std::array<RowSpec, kKeyboardRows>& rows)
+{
+    KeyboardLayout layout{id, objectName, {}};
+    for (std::size_t r = 0; r < rows.size(); ++r)
+        layout.rows[r] = buildRow(id, rows[r]);
+    return layout;
+}
+
+const Special kBackspace{u"Bkspc", KeyKind::Backspace, "", {}, true};
+const Special kDelete{u"Del", KeyKind::Delete};
+const Special kSpace{u"", KeyKind::Char, "", u" ", true};
+const Special kShift{u"SHIFT", KeyKind::NoAction, "", {}, true};
+
+} // namespace
+
+const KeyboardLayout& keyboardLayout(Keyboard keyboard)
+{
+    static const KeyboardLayout english = build(Keyboard::English, "panel_english", {{
+        {{{u"Undo", KeyKind::Undo, "Button54", {}, true}}, kDigitRow, {kBackspace}},
+        {{{u"Farsi", KeyKind::SwitchKeyboard, "", {}, true}}, u"QWERTYUIOP[]|", {kDelete}},
+        {{{u"Caps", KeyKind::Caps, "", {}, true}}, u"ASDFGHJKL;'",
+         {picture(KeyKind::NudgeUp, "SpeedButton17"), picture(KeyKind::Commit, "SpeedButton18")}},
+        {{kSpace}, u"ZXCVBNM,./",
+         {picture(KeyKind::NudgeLeft, "SpeedButton16"), picture(KeyKind::NudgeDown, "SpeedButton15"),
+          picture(KeyKind::NudgeRight, "SpeedButton14")}},
+        {{}, kSymbolRow, {kShift}},
+    }});
+    static const KeyboardLayout persian = build(Keyboard::Persian, "panel_farsi", {{
+        {{{u"Undo", KeyKind::Undo, "Button122", {}, true}}, kDigitRow, {kBackspace}},
+        {{{u"انگلیسی", KeyKind::SwitchKeyboard, "", {}, true}}, u"ضصثقفغعهخحجچپ", {kDelete}},
+        {{{u"Caps", KeyKind::NoAction, "", {}, true}}, u"شسیبلاتنمکگ",
+         {picture(KeyKind::NudgeUp, "SpeedButton23"), picture(KeyKind::Commit, "SpeedButton24")}},
+        {{kSpace}, u"ظطزرذدئو./",
+         {picture(KeyKind::NudgeLeft, "SpeedButton22"), picture(KeyKind::NudgeDown, "SpeedButton21"),
+          picture(KeyKind::NudgeRight, "SpeedButton20")}},
+        {{}, kSymbolRow, {kShift}, true},
+    }});
+    return keyboard == Keyboard::English ? english : persian;
+}
+
+bool applyEditKey(const Key& key, OverlayText& overlay, bool& capsOn)
+{
+    switch (key.kind) {
+    case KeyKind::Char: overlay.append(key.appends(capsOn)); return true;
+    case KeyKind::Backspace: overlay.backspace(); return true;
+    case KeyKind::Delete: overlay.del(); return true;
+    case KeyKind::Caps: capsOn = !capsOn; return true;
+    case KeyKind::NoAction: return true;
+    case KeyKind::SwitchKeyboard:
+    case KeyKind::Undo:
+    case KeyKind::NudgeUp:
+    case KeyKind::NudgeLeft:
+    case KeyKind::NudgeDown:
+    case KeyKind::NudgeRight:
+    case KeyKind::Commit: break;
+    }
+    return false;
+}
+
+} // namespace korvel::image
