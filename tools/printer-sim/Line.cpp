@@ -1,0 +1,270 @@
+#include "Line.h"
+
+#include <cerrno>
+#include <cstdlib>
+#include <cstring>
+#include <fcntl.h>
+#include <poll.h>
+#include <signal.h>
+#include <stdexcept>
+#include <sys/stat.h>
+#include <termios.h>
+#include <unistd.h>
+
+namespace sim {
+
+namespace {
+
+int g_signalPipe[2] = {-1, -1};
+
+void onSignal(int)
+{
+    const char c = 1;
+    [[maybe_unused]] auto r = ::write(g_signalPipe[1], &c, 1);
+}
+
+std::runtime_error sysError(const std::string& what)
+{
+    return std::runtime_error(what + ": " + std::strerror(errno));
+}
+
+void makeDirs(const std::string& dir)
+{
+    for (size_t pos = 1; pos <= dir.size(); ++pos) {
+        if (pos == dir.size() || dir[pos] == '/') {
+            const std::string part = dir.substr(0, pos);
+            if (::mkdir(part.c_str(), 0755) != 0 && errno != EEXIST)
+                throw sysError("cannot create " + part);
+        }
+    }
+}
+
+std::string portMapDir()
+{
+    if (const char* d = std::getenv("KORVEL_PORT_MAP"); d && *d)
+        return d;
+    const char* home = std::getenv("HOME");
+    return std::string(home ? home : ".") + "/.config/korvel/ports";
+}
+
+timespec toTimespec(std::chrono::nanoseconds d)
+{
+    if (d.count() < 0)
+        d = std::chrono::nanoseconds(0);
+    timespec ts;
+    ts.tv_sec = static_cast<time_t>(d.count() / 1000000000);
+    ts.tv_nsec = static_cast<long>(d.count() % 1000000000);
+    return ts;
+}
+
+} // namespace
+
+void Line::installSignalHandlers()
+{
+    if (::pipe(g_signalPipe) != 0)
+        throw sysError("pipe");
+    for (int fd : g_signalPipe) {
+        ::fcntl(fd, F_SETFL, ::fcntl(fd, F_GETFL) | O_NONBLOCK);
+        ::fcntl(fd, F_SETFD, FD_CLOEXEC);
+    }
+    struct sigaction sa {};
+    sa.sa_handler = onSignal;
+    sigemptyset(&sa.sa_mask);
+    for (int s : {SIGINT, SIGTERM, SIGHUP})
+        ::sigaction(s, &sa, nullptr);
+    ::signal(SIGPIPE, SIG_IGN);
+}
+
+Line::Line(const Options& opt) : opt_(opt)
+{
+    if (opt.lineRate > 0)
+        byteTime_ = std::chrono::nanoseconds(10'000'000'000LL / opt.lineRate); // 8N1: 10 bits a byte
+
+    master_ = ::posix_openpt(O_RDWR | O_NOCTTY);
+    if (master_ < 0)
+        throw sysError("posix_openpt");
+    if (::grantpt(master_) != 0 || ::unlockpt(master_) != 0)
+        throw sysError("grantpt/unlockpt");
+    const char* name = ::ptsname(master_);
+    if (!name)
+        throw sysError("ptsname");
+    device_ = name;
+    ::fcntl(master_, F_SETFL, ::fcntl(master_, F_GETFL) | O_NONBLOCK);
+    ::fcntl(master_, F_SETFD, FD_CLOEXEC);
+
+    // Our own slave descriptor keeps the master from seeing a hang-up each
+    // time the controller closes the port, and keeps the raw settings alive.
+    slave_ = ::open(device_.c_str(), O_RDWR | O_NOCTTY | O_CLOEXEC);
+    if (slave_ < 0)
+        throw sysError("open " + device_);
+    termios tio;
+    if (::tcgetattr(slave_, &tio) != 0)
+        throw sysError("tcgetattr");
+    ::cfmakeraw(&tio);
+    ::cfsetispeed(&tio, B9600);
+    ::cfsetospeed(&tio, B9600);
+    if (::tcsetattr(slave_, TCSANOW, &tio) != 0)
+        throw sysError("tcsetattr");
+
+    const std::string dir = portMapDir();
+    makeDirs(dir);
+    link_ = dir + "/" + opt.port;
+    ::unlink(link_.c_str());
+    if (::symlink(device_.c_str(), link_.c_str()) != 0)
+        throw sysError("cannot link " + link_);
+    lastArrival_ = lastStamp_ = nextSendSlot_ = Clock::now();
+}
+
+Line::~Line()
+{
+    hangUp();
+}
+
+void Line::removeLink()
+{
+    if (link_.empty())
+        return;
+    // Only our own link: another simulator may have taken the name since.
+    char buf[4096];
+    const ssize_t n = ::readlink(link_.c_str(), buf, sizeof buf - 1);
+    if (n >= 0 && std::string(buf, static_cast<size_t>(n)) == device_)
+        ::unlink(link_.c_str());
+    link_.clear();
+}
+
+void Line::hangUp()
+{
+    removeLink();
+    if (master_ >= 0)
+        ::close(master_);
+    if (slave_ >= 0)
+        ::close(slave_);
+    master_ = slave_ = -1;
+}
+
+int Line::waitFor(int fd, short events, TimePoint deadline)
+{
+    for (;;) {
+        pollfd fds[2] = {{g_signalPipe[0], POLLIN, 0}, {fd, events, 0}};
+        const nfds_t n = fd >= 0 ? 2 : 1;
+        timespec ts;
+        timespec* tsp = nullptr;
+        if (deadline != TimePoint::max()) {
+            ts = toTimespec(deadline - Clock::now());
+            tsp = &ts;
+        }
+        const int r = ::ppoll(fds, n, tsp, nullptr);
+        if (r < 0) {
+            if (errno == EINTR)
+                continue;
+            throw sysError("ppoll");
+        }
+        if (fds[0].revents)
+            throw Stopped{};
+        if (r == 0)
+            return 0;
+        if (n == 2 && fds[1].revents)
+            return fds[1].revents;
+    }
+}
+
+void Line::sleepUntil(TimePoint t)
+{
+    while (Clock::now() < t)
+        waitFor(-1, 0, t);
+}
+
+bool Line::fill(TimePoint deadline)
+{
+    const size_t room = (byteTime_.count() ? 64 : 4096) - pending_.size();
+    for (;;) {
+        if (waitFor(master_, POLLIN, deadline) == 0)
+            return false;
+        uint8_t buf[4096];
+        const ssize_t n = ::read(master_, buf, room);
+        if (n < 0 && (errno == EAGAIN || errno == EINTR))
+            continue;
+        if (n <= 0) {
+            // Cannot happen while we hold a slave descriptor; do not spin if it does.
+            sleepUntil(std::min(deadline, Clock::now() + std::chrono::milliseconds(10)));
+            return false;
+        }
+        const TimePoint now = Clock::now();
+        for (ssize_t i = 0; i < n; ++i) {
+            lastStamp_ = std::max(now, lastStamp_ + byteTime_);
+            pending_.push_back({buf[i], lastStamp_});
+        }
+        return true;
+    }
+}
+
+std::optional<uint8_t> Line::take(TimePoint deadline)
+{
+    for (;;) {
+        if (!pending_.empty()) {
+            const Pending p = pending_.front();
+            if (p.at > Clock::now()) {
+                if (p.at > deadline) {
+                    sleepUntil(deadline);
+                    return std::nullopt;
+                }
+                sleepUntil(p.at);
+            }
+            pending_.pop_front();
+            lastArrival_ = p.at;
+            ++received_;
+            if (opt_.hangupAfter >= 0 && received_ >= opt_.hangupAfter)
+                throw HungUp{};
+            return p.byte;
+        }
+        if (!fill(deadline))
+            return std::nullopt;
+    }
+}
+
+void Line::unget(uint8_t b)
+{
+    pending_.push_front({b, lastArrival_});
+    --received_;
+}
+
+bool Line::writeByteOrChunk(const char* p, size_t n)
+{
+    const TimePoint giveUp = Clock::now() + std::chrono::seconds(1);
+    while (n > 0) {
+        const ssize_t w = ::write(master_, p, n);
+        if (w > 0) {
+            p += w;
+            n -= static_cast<size_t>(w);
+            continue;
+        }
+        if (w < 0 && errno != EAGAIN && errno != EINTR)
+            return false;
+        if (waitFor(master_, POLLOUT, giveUp) == 0)
+            return false;
+    }
+    return true;
+}
+
+bool Line::send(std::string_view bytes)
+{
+    if (master_ < 0)
+        return false;
+    const bool paced = byteTime_.count() > 0;
+    if (!paced && !opt_.splitReplies)
+        return writeByteOrChunk(bytes.data(), bytes.size());
+    for (size_t i = 0; i < bytes.size(); ++i) {
+        if (opt_.splitReplies && i > 0)
+            sleepMs(opt_.splitGapMs);
+        if (paced) {
+            nextSendSlot_ = std::max(nextSendSlot_, Clock::now());
+            sleepUntil(nextSendSlot_);
+            nextSendSlot_ += byteTime_;
+        }
+        if (!writeByteOrChunk(bytes.data() + i, 1))
+            return false;
+    }
+    return true;
+}
+
+} // namespace sim

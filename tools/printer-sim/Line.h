@@ -1,0 +1,71 @@
+// The printer's end of the serial line: a pseudo-terminal published in the port map.
+#pragma once
+
+#include <chrono>
+#include <cstdint>
+#include <deque>
+#include <optional>
+#include <string>
+#include <string_view>
+
+#include "Options.h"
+
+namespace sim {
+
+using Clock = std::chrono::steady_clock;
+using TimePoint = Clock::time_point;
+
+struct Stopped {}; // SIGINT/SIGTERM/SIGHUP arrived
+struct HungUp {};  // --hangup-after reached
+
+class Line {
+public:
+    explicit Line(const Options& opt);
+    ~Line();
+    Line(const Line&) = delete;
+    Line& operator=(const Line&) = delete;
+
+    const std::string& devicePath() const { return device_; }
+    const std::string& linkPath() const { return link_; }
+
+    // The next byte whose arrival (at line pace) is no later than `deadline`.
+    std::optional<uint8_t> take(TimePoint deadline);
+    // Give back the byte just taken; it is taken again next.
+    void unget(uint8_t b);
+    TimePoint lastArrival() const { return lastArrival_; }
+    long received() const { return received_; }
+
+    // Writes at line pace (or a byte at a time with --split-replies).
+    // False when the line stayed full (nobody reads the port) and bytes were dropped.
+    bool send(std::string_view bytes);
+
+    // Interruptible sleep; throws Stopped on a signal.
+    void sleepUntil(TimePoint t);
+    void sleepMs(int ms) { sleepUntil(Clock::now() + std::chrono::milliseconds(ms)); }
+
+    // Closes both ends and removes the link, as when the adapter is pulled.
+    void hangUp();
+
+    static void installSignalHandlers();
+
+private:
+    bool fill(TimePoint deadline);
+    bool writeByteOrChunk(const char* p, size_t n);
+    int waitFor(int fd, short events, TimePoint deadline);
+    void removeLink();
+
+    const Options& opt_;
+    int master_ = -1;
+    int slave_ = -1;
+    std::string device_;
+    std::string link_;
+    std::chrono::nanoseconds byteTime_{0};
+    struct Pending { uint8_t byte; TimePoint at; };
+    std::deque<Pending> pending_;
+    TimePoint lastArrival_{};
+    TimePoint lastStamp_{};
+    TimePoint nextSendSlot_{};
+    long received_ = 0;
+};
+
+} // namespace sim
