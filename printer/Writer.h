@@ -1,0 +1,71 @@
+// The one owner of the line: every command and upload goes through it, runs
+// whole on its own thread, and never shares the line with another's bytes.
+#pragma once
+
+#include "Protocol.h"
+
+#include <condition_variable>
+#include <cstdint>
+#include <deque>
+#include <functional>
+#include <mutex>
+#include <string>
+#include <thread>
+
+namespace korvel::printer {
+
+struct JobResult {
+    bool ok = false;
+    bool cancelled = false;     // dropped or interrupted before its end
+    std::string jobName;
+    std::string error;          // when !ok
+    std::size_t stepsDone = 0;  // writes that went out whole
+};
+
+// Writes one string to the line and returns the bytes written; may throw.
+using SendFn = std::function<std::uint32_t(const std::string&)>;
+using DoneFn = std::function<void(const JobResult&)>;
+// After each write that went out whole: (writes done, writes in the job).
+using ProgressFn = std::function<void(std::size_t, std::size_t)>;
+
+class LineWriter {
+public:
+    explicit LineWriter(SendFn send);
+    // Pending jobs are cancelled (their done still runs) and a pause under way
+    // is cut short; returns once the worker has ended.
+    ~LineWriter();
+    LineWriter(const LineWriter&) = delete;
+    LineWriter& operator=(const LineWriter&) = delete;
+
+    // Queue a job and return at once; done and progress run on the writer's thread.
+    void submit(Job job, DoneFn done = {}, ProgressFn progress = {});
+    // Queue a job and wait for its end. Called from within a done or progress
+    // callback it runs the job right there, as it would deadlock otherwise.
+    JobResult run(Job job, ProgressFn progress = {});
+
+    // A job is running or waiting.
+    bool busy() const;
+    // Drop the jobs not yet started.
+    void cancelPending();
+
+private:
+    struct Entry {
+        Job job;
+        DoneFn done;
+        ProgressFn progress;
+    };
+    void work();
+    JobResult execute(const Job& job, const ProgressFn& progress);
+    static JobResult cancelledResult(const Job& job);
+
+    SendFn send_;
+    mutable std::mutex mutex_;
+    std::condition_variable wake_;   // new job or stop
+    std::condition_variable pause_;  // cut a pause short on stop
+    std::deque<Entry> queue_;
+    bool running_ = false;
+    bool stopping_ = false;
+    std::thread worker_;
+};
+
+} // namespace korvel::printer
