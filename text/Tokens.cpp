@@ -1,6 +1,7 @@
 #include "Tokens.h"
 
 #include <algorithm>
+#include <utility>
 
 namespace korvel::text {
 
