@@ -259,7 +259,7 @@ bool TForm1::runTextUpload()
     QString message;
     runOnUi([this, &message] { message = memoText(); });
     const text::TextStream stream = text::encodeTextStream(toU16(message));
-    if (!stream.unprintable.empty() || stream.tooLong) {
+    if (!stream.sendable()) {
         // The send button refuses such a text; it may have been edited since.
         runOnUi([this] { seams().message(this, QStringLiteral(".متن قابل چاپ نیست و ارسال نشد. لطفا آن را بررسی کنید و دوباره بفرستید")); });
         return false;

@@ -4,6 +4,7 @@
 
 #include <QEvent>
 #include <QGuiApplication>
+#include <QLabel>
 #include <QLineEdit>
 #include <QPlainTextEdit>
 #include <QScreen>
@@ -11,6 +12,8 @@
 #include <QTabWidget>
 #include <QTimer>
 
+#include "image/Canvas.h"
+#include "image/Keyboards.h"
 #include "printer/Writer.h"
 #include "serial/SerialPort.h"
 
@@ -36,7 +39,10 @@ TForm1::TForm1(UiSeams* seams, QWidget* parent)
         seams = ownSeams_.get();
     }
     seams_ = seams;
+    Q_INIT_RESOURCE(icons); // the icons live in this static library
     setObjectName(QStringLiteral("Form1"));
+    fontDialogFont_.setFamilies({QStringLiteral("Tahoma"), QStringLiteral("Noto Sans Arabic"), QStringLiteral("DejaVu Sans")});
+    fontDialogFont_.setPixelSize(11);
     buildFrame();
     buildTextPage();
     buildPixelPage();
@@ -119,6 +125,23 @@ bool TForm1::eventFilter(QObject* watched, QEvent* event)
     if (watched == Memo2->viewport() && event->type() == QEvent::MouseButtonDblClick) {
         Memo2DblClick();
         return true;
+    }
+    const bool mouse = event->type() == QEvent::MouseButtonPress || event->type() == QEvent::MouseButtonRelease ||
+                       event->type() == QEvent::MouseMove || event->type() == QEvent::MouseButtonDblClick;
+    if (mouse) {
+        if (watched == image_logo) {
+            logoMouse(event);
+            return true;
+        }
+        if (watched == Label3) {
+            overlayMouse(event);
+            return true;
+        }
+        for (size_t i = 0; i < dateLabels.size(); ++i)
+            if (watched == dateLabels[i]) {
+                dateLabelMouse(int(i), event);
+                return true;
+            }
     }
     return QWidget::eventFilter(watched, event);
 }

@@ -2,6 +2,10 @@
 // the handlers bound to them, and the state the pages share.
 #pragma once
 
+#include <QDate>
+#include <QFont>
+#include <QImage>
+#include <QPoint>
 #include <QWidget>
 
 #include <array>
@@ -23,6 +27,10 @@ class QPushButton;
 class QPlainTextEdit;
 class QFrame;
 class QProgressBar;
+class QRadioButton;
+class QButtonGroup;
+class CanvasWidget;
+namespace korvel::image { class Canvas; struct Key; struct OverlayText; enum class Keyboard; }
 class QTabWidget;
 class QTimer;
 class UiSeams;
@@ -53,6 +61,57 @@ public:
     // Pixel page.
     QLabel* label_send = nullptr;
     QProgressBar* status_send = nullptr;
+    QFrame *Panel1 = nullptr, *Panel2 = nullptr;
+    QWidget* canvasHost = nullptr;  // canvas coordinates: the canvas sits at its origin
+    CanvasWidget* imagesend = nullptr;
+    std::unique_ptr<korvel::image::Canvas> canvas;
+    QLabel *Image_load = nullptr, *image_logo = nullptr;
+    QLabel* Label3 = nullptr;
+    QToolButton *SpeedButton1 = nullptr, *SpeedButton3 = nullptr, *SpeedButton4 = nullptr, *SpeedButton5 = nullptr,
+                *SpeedButton7 = nullptr, *SpeedButton6 = nullptr, *SpeedButton2 = nullptr, *SpeedButton26 = nullptr,
+                *SpeedButton27 = nullptr;
+    QToolButton *SolidPen = nullptr, *DashPen = nullptr, *DotPen = nullptr, *DashDotPen = nullptr,
+                *DashDotDotPen = nullptr, *ClearPen = nullptr;
+    QLineEdit* PenSize = nullptr;
+    QToolButton *Button140 = nullptr, *Button142 = nullptr;
+    QToolButton *SolidBrush = nullptr, *ClearBrush = nullptr, *LineButton = nullptr, *RectangleButton = nullptr,
+                *EllipseButton = nullptr, *RoundRectButton = nullptr;
+    std::array<QToolButton*, 6> placingButtons{};   // SpeedButton8 ... SpeedButton13
+    std::array<QLabel*, 6> dateLabels{};            // label_p_y, label_p_m, label_p_d, label_e_y, label_e_m, label_e_d
+    std::array<QLineEdit*, 6> xStores{}, yStores{}; // Edit4 ... edit_e_d_y
+    QLabel *label_date_font = nullptr, *label_edate_font = nullptr, *label_expire = nullptr;
+    QRadioButton *Rradio_p_sh = nullptr, *Rradio_p_m = nullptr, *Rradio_e_sh = nullptr, *Rradio_e_m = nullptr;
+    QToolButton *SpeedButton19 = nullptr, *SpeedButton33 = nullptr, *SpeedButton34 = nullptr, *SpeedButton35 = nullptr;
+    QToolButton *Button154 = nullptr, *Button159 = nullptr;
+    QToolButton *SpeedButton36 = nullptr, *SpeedButton37 = nullptr, *SpeedButton38 = nullptr;
+    QFrame* Panel10 = nullptr;
+    std::array<QRadioButton*, 5> slotButtons{};      // RadioButton1 ... RadioButton5
+    QPushButton* Button141 = nullptr;
+    QFrame *panel_english = nullptr, *panel_farsi = nullptr;
+
+    // Image page state.
+    bool DraggingLogo = false;
+    bool DraggingText = false;
+    bool CapsOn = false;
+    bool Drawing = false;
+    QPoint Origin, MovePt;
+    QString CurrentFile;
+    QImage logoMask_;
+    std::unique_ptr<korvel::image::OverlayText> overlay_;
+    QDate previewDay_;
+    QFont fontDialogFont_;
+
+    // Canvas editor.
+    void SaveWorkingBitmap();
+    void DismissTextOverlay();
+    void RemoveCaret();
+    void StampOverlayText();
+    void setpic();
+    void setpos();
+    void refreshCanvas();
+    void refreshOverlay();
+    void refreshDatePreviews();
+    int slotDigit() const;  // 1 ... 5, 0 when none is checked
 
     // Text page.
     QFrame* Panel5 = nullptr;
@@ -97,6 +156,36 @@ public:
 public slots:
     void Memo2DblClick();
 
+    // Pixel page.
+    void FormMouseDown(int x, int y);
+    void FormMouseMove(int x, int y);
+    void FormMouseUp(int x, int y);
+    void SpeedButton1Click();
+    void SpeedButton3Click();
+    void SpeedButton4Click();
+    void SpeedButton5Click();
+    void SpeedButton7Click();
+    void SpeedButton6Click();
+    void SpeedButton2Click();
+    void SpeedButton26Click();
+    void SpeedButton27Click();
+    void Button141Click();
+    void PenSizeChange();
+    void Button140Click();
+    void Button142Click();
+    void Timer1Timer();
+    void commitOverlay();         // SpeedButton18, SpeedButton24
+    void nudgeOverlay(int dx, int dy);
+    void keyClicked(korvel::image::Keyboard keyboard, const korvel::image::Key& key);
+    void placeDateLabel(int index); // SpeedButton8 ... SpeedButton13
+    void sizeDigitChanged(bool expiry, bool up);
+    void Button154Click();
+    void Button159Click();
+    void SpeedButton36Click();
+    void SpeedButton37Click();
+    void SpeedButton38Click();
+    void Undo();
+
     // Text page.
     void insertTokenAtCaret(const QString& token);
     void SpeedButton30Click();
@@ -139,6 +228,15 @@ private:
     void buildSettingsPage();
     void buildTextPage();
     void buildPixelPage();
+    void buildToolbars();
+    void buildDateFields();
+    void buildKeyboards();
+    void logoMouse(QEvent* event);
+    void overlayMouse(QEvent* event);
+    void dateLabelMouse(int index, QEvent* event);
+    void sendLayout(bool expiry);
+    // Runs body; an error is shown as the default error display does.
+    bool guarded(const std::function<void()>& body);
     void FormCreate();
     void reportWriteFailure(const std::string& jobName, const std::string& error);
     void submitJob(korvel::printer::Job job);

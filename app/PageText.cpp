@@ -8,6 +8,7 @@
 #include <QLabel>
 #include <QPlainTextEdit>
 #include <QSlider>
+#include <QStringList>
 #include <QTextBlock>
 #include <QTextDocument>
 #include <QToolButton>
@@ -176,19 +177,27 @@ void TForm1::insertTokenAtCaret(const QString& token)
 void TForm1::refreshTextPreview()
 {
     const auto stream = korvel::text::encodeTextStream(toU16(memoText()));
-    const std::string_view codes = std::string_view(stream.bytes).substr(std::min<size_t>(4, stream.bytes.size()));
+    QString preview = fromU16(korvel::text::previewFromCodes(stream.codes));
+    preview.replace(QStringLiteral("\r\n"), QStringLiteral(" \u21B5 ")); // one line: mark the breaks
     // Left-to-right override: the printer draws the codes strictly in stream order.
-    textPreview->setText(QChar(0x202D) + fromU16(korvel::text::previewFromCodes(codes)) + QChar(0x202C));
+    textPreview->setText(QChar(0x202D) + preview + QChar(0x202C));
+}
+
+// The characters the printer's font lacks, named for the operator.
+static QString describeUnprintable(const std::vector<char32_t>& chars)
+{
+    QStringList names;
+    for (char32_t c : chars)
+        names << QStringLiteral("«%1» (U+%2)").arg(QString::fromUcs4(&c, 1)).arg(uint(c), 4, 16, QLatin1Char('0'));
+    return names.join(QStringLiteral("، "));
 }
 
 void TForm1::SpeedButton30Click()
 {
     const auto stream = korvel::text::encodeTextStream(toU16(memoText()));
     if (!stream.unprintable.empty()) {
-        QString chars;
-        for (char16_t c : stream.unprintable)
-            chars += QStringLiteral(" «%1» (U+%2)").arg(QChar(c)).arg(int(c), 4, 16, QLatin1Char('0')).toUpper();
-        seams().message(this, QStringLiteral(".این نویسه ها در قلم چاپگر نیستند و متن ارسال نشد:") + chars);
+        seams().message(this, QStringLiteral(".این نویسه ها در قلم چاپگر نیستند و متن ارسال نشد: ") +
+                                  describeUnprintable(stream.unprintable));
         return;
     }
     if (stream.tooLong) {

@@ -12,6 +12,8 @@
 #include <QSlider>
 #include <QTimer>
 
+#include "image/Canvas.h"
+#include "image/Keyboards.h"
 #include "printer/SettingsFile.h"
 #include "serial/SerialPort.h"
 
@@ -29,9 +31,11 @@ void TForm1::FormCreate()
         }
     };
 
+    for (QLabel* label : dateLabels)
+        label->move(251, 251);
     TextPlacing = false;
     Memo2->move(Memo2->x(), 20000);
-    Timer1->stop();
+    step([this] { DismissTextOverlay(); });
     connected = false;
     {
         std::lock_guard lock(dispatchMutex_);
@@ -59,7 +63,12 @@ void TForm1::FormCreate()
         comboportselect->setCurrentIndex(*selected);
     }
 
+    step([this] { setpic(); });
+    // The text overlay's face, black, is what stamping draws with.
     CaretOn = false;
+    overlay_->del();
+    refreshOverlay();
+    refreshDatePreviews();
 
     if (selected) {
         step([&] { writeSettingsFile(); });

@@ -21,11 +21,10 @@ public:
         lastInputCaption = caption;
         lastInputPrompt = prompt;
         lastInputDefault = defaultText;
-        if (inputAnswers.empty())
+        const QString answer = takeFront(inputAnswers);
+        if (answer.isNull())
             return std::nullopt;
-        auto answer = inputAnswers.front();
-        inputAnswers.pop_front();
-        return answer;
+        return std::optional<QString>(std::in_place, answer);
     }
     QString openFileName(QWidget*, const QString& filter) override
     {
@@ -49,7 +48,7 @@ public:
     QStringList allErrors() const { QMutexLocker lock(&mutex); return errors; }
     void clear() { QMutexLocker lock(&mutex); messages.clear(); errors.clear(); }
 
-    std::deque<std::optional<QString>> inputAnswers;
+    std::deque<QString> inputAnswers; // a null QString cancels the prompt
     std::deque<QString> openAnswers, saveAnswers;
     std::optional<QFont> fontAnswer;
     QString lastInputCaption, lastInputPrompt, lastInputDefault, lastFilter;
