@@ -2,17 +2,24 @@
 
 #include "image/Raster.h"
 
+#include <QBuffer>
 #include <QDir>
+#include <QFile>
 #include <QFontMetrics>
 #include <QImageReader>
 #include <QImageWriter>
 #include <QPainter>
-#include <QSaveFile>
 
 #include <algorithm>
+#include <cerrno>
+#include <cstring>
 #include <cstdlib>
 #include <filesystem>
 #include <system_error>
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 namespace korvel::image {
 
@@ -57,6 +64,48 @@ QImage readPicture(const QString& path)
     if (picture.isNull())
         throw FileError(path, reader.errorString());
     return picture;
+}
+
+QString systemReason(int error) { return QString::fromLocal8Bit(std::strerror(error)); }
+
+// Writes into a temporary file beside the target and renames it over the
+// target only once every byte is on disk. (QSaveFile takes a short write,
+// as on a full disk, for success.)
+void writeWhole(const QString& path, const QByteArray& bytes)
+{
+    const QByteArray target = QFile::encodeName(path);
+    QByteArray temp = target + ".XXXXXX";
+    const int fd = ::mkstemp(temp.data());
+    if (fd < 0)
+        throw FileError(path, systemReason(errno));
+    const auto fail = [&](int error) {
+        ::close(fd);
+        ::unlink(temp.constData());
+        throw FileError(path, systemReason(error));
+    };
+    struct stat old{};
+    if (::fchmod(fd, ::stat(target.constData(), &old) == 0 ? (old.st_mode & 07777) : 0644) != 0)
+        fail(errno);
+    for (qsizetype done = 0; done < bytes.size();) {
+        const ssize_t n = ::write(fd, bytes.constData() + done, std::size_t(bytes.size() - done));
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n <= 0)
+            fail(n < 0 ? errno : EIO);
+        done += n;
+    }
+    if (::fsync(fd) != 0)
+        fail(errno);
+    if (::close(fd) != 0) {
+        const int error = errno;
+        ::unlink(temp.constData());
+        throw FileError(path, systemReason(error));
+    }
+    if (::rename(temp.constData(), target.constData()) != 0) {
+        const int error = errno;
+        ::unlink(temp.constData());
+        throw FileError(path, systemReason(error));
+    }
 }
 
 } // namespace
@@ -227,17 +276,13 @@ void Canvas::save(const QString& path) const
 {
     const QImage mono = picture_.convertToFormat(QImage::Format_Mono, QList<QRgb>{kBlack, kWhite},
                                                  Qt::ThresholdDither | Qt::AvoidDither);
-    QSaveFile file(path);
-    if (!file.open(QIODevice::WriteOnly))
-        throw FileError(path, file.errorString());
-    QImageWriter writer(&file, "bmp");
-    if (!writer.write(mono)) {
-        const QString reason = file.error() != QFileDevice::NoError ? file.errorString() : writer.errorString();
-        file.cancelWriting();
-        throw FileError(path, reason);
-    }
-    if (!file.commit())
-        throw FileError(path, file.errorString());
+    QByteArray bytes;
+    QBuffer buffer(&bytes);
+    buffer.open(QIODevice::WriteOnly);
+    QImageWriter writer(&buffer, "bmp");
+    if (!writer.write(mono))
+        throw FileError(path, writer.errorString());
+    writeWhole(path, bytes);
 }
 
 void Canvas::SaveWorkingBitmap() const
