@@ -316,7 +316,9 @@ QFont aliased(const QFont& font)
 
 QSize Canvas::textCellSize(const QString& text, const QFont& font)
 {
-    const QFontMetrics metrics(aliased(font));
+    // Measured on a picture, as stamping paints, so point sizes match.
+    static const QImage device(1, 1, QImage::Format_RGB32);
+    const QFontMetrics metrics(aliased(font), &device);
     return {metrics.horizontalAdvance(text), metrics.height()};
 }
 
