@@ -16,7 +16,7 @@ struct Special {
 
 // A row: its special keys at the left, the character keys, the special keys
 // at the right.
-struct RowSpec {
+struct RowPlan {
     std::vector<Special> lead;
     std::u16string_view chars;
     std::vector<Special> tail;
@@ -53,13 +53,13 @@ std::u16string persianText(char16_t c)
 
 Special picture(KeyKind kind, const char* name) { return {u"", kind, name, {}, false, true}; }
 
-std::vector<Key> buildRow(Keyboard keyboard, const RowSpec& spec)
+std::vector<Key> buildRow(Keyboard keyboard, const RowPlan& plan)
 {
     std::vector<Key> keys;
     auto addSpecial = [&](const Special& s) {
         Key k;
         k.caption = s.caption;
-        k.kind = spec.noAction ? KeyKind::NoAction : s.kind;
+        k.kind = plan.noAction ? KeyKind::NoAction : s.kind;
         if (k.kind == KeyKind::Char)
             k.text = k.capsText = s.text;
         k.objectName = s.objectName;
@@ -67,12 +67,12 @@ std::vector<Key> buildRow(Keyboard keyboard, const RowSpec& spec)
         k.picture = s.picture;
         keys.push_back(std::move(k));
     };
-    for (const auto& s : spec.lead)
+    for (const auto& s : plan.lead)
         addSpecial(s);
-    for (char16_t c : spec.chars) {
+    for (char16_t c : plan.chars) {
         Key k;
         k.caption = std::u16string(1, c);
-        if (spec.noAction) {
+        if (plan.noAction) {
             k.kind = KeyKind::NoAction;
         } else {
             k.kind = KeyKind::Char;
@@ -81,12 +81,12 @@ std::vector<Key> buildRow(Keyboard keyboard, const RowSpec& spec)
         }
         keys.push_back(std::move(k));
     }
-    for (const auto& s : spec.tail)
+    for (const auto& s : plan.tail)
         addSpecial(s);
     return keys;
 }
 
-KeyboardLayout build(Keyboard id, const char* objectName, const std::array<RowSpec, kKeyboardRows>& rows)
+KeyboardLayout build(Keyboard id, const char* objectName, const std::array<RowPlan, kKeyboardRows>& rows)
 {
     KeyboardLayout layout{id, objectName, {}};
     for (std::size_t r = 0; r < rows.size(); ++r)
