@@ -130,6 +130,15 @@ public:
         }
         if (::tcsetattr(fd, TCSANOW, &tio) != 0)
             return false;
+        // Drivers drop what they cannot do (a pseudo-terminal carries neither
+        // parity nor short characters) and still report success.
+        termios now{};
+        if (::tcgetattr(fd, &now) != 0)
+            return false;
+        const tcflag_t format = CSIZE | PARENB | PARODD | CMSPAR | CSTOPB | CRTSCTS;
+        const tcflag_t flow = IXON | IXOFF;
+        if ((now.c_cflag & format) != (tio.c_cflag & format) || (now.c_iflag & flow) != (tio.c_iflag & flow))
+            return false;
         if (speed == B0 && !setCustomSpeed(fd, s.baudRate))
             return false;
 
