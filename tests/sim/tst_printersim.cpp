@@ -24,7 +24,7 @@ Q_DECLARE_METATYPE(Pixels)
 
 namespace {
 
-constexpr int kPauseMs = 60; // the sender's pause between writes, above the --gap below
+constexpr int kPauseMs = 100; // the sender's long pause between writes, well above the --gap below
 const QByteArray kResponses = "u.spload@ekw%vS{qtljhHagGBnrc}(";
 
 QByteArray hexBytes(const char* hex) { return QByteArray::fromHex(hex); }
@@ -54,7 +54,7 @@ public:
         env.insert("KORVEL_PORT_MAP", dir.filePath("ports"));
         proc.setProcessEnvironment(env);
         QStringList args{"--log", logPath, "--out", outDir, "--gap", "20", "--param-timeout", "500",
-                         "--slot-window", "150", "--upload-timeout", "400", "--save-step", "1"};
+                         "--slot-window", "250", "--upload-timeout", "400", "--save-step", "1"};
         proc.start(PRINTER_SIM_PATH, args + extra);
     }
     ~Sim()
