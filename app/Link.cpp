@@ -58,6 +58,8 @@ void TForm1::bl_connect()
     SerialPort1->setPort(serial::TCommPort(comboportselect->currentIndex() + 1));
     SerialPort1->Open();
     connected = true;
+    uploadRequestsPending_ = 0;
+    settingsRequestDeferred_ = false;
     submitJob(printer::connectJob());
 }
 
@@ -161,29 +163,44 @@ void TForm1::SerialPort1Receive(const std::string& buffer)
         if (closing_)
             return;
         switch (effect.kind) {
-        case printer::EffectKind::WriteRequestSettings: {
-            const printer::JobResult result = writer->run(printer::requestSettingsJob());
-            if (!result.ok) {
-                if (!result.cancelled)
-                    reportWriteFailure(result.jobName, result.error);
-                return; // a failed write ends the handling of this chunk
+        case printer::EffectKind::WriteRequestSettings:
+            if (uploadRequestsPending_ > 0) {
+                settingsRequestDeferred_ = true;
+                break;
             }
+            if (!writeSettingsRequest())
+                return; // a failed write ends the handling of this chunk
+            break;
+        case printer::EffectKind::StartTextUpload:
+        case printer::EffectKind::StartImageUpload: {
+            if (uploadRequestsPending_ > 0)
+                --uploadRequestsPending_;
+            const bool ok = effect.kind == printer::EffectKind::StartTextUpload ? runTextUpload() : runImageUpload();
+            if (!ok)
+                return;
+            if (uploadRequestsPending_ == 0 && settingsRequestDeferred_.exchange(false) && !writeSettingsRequest())
+                return;
             break;
         }
-        case printer::EffectKind::StartTextUpload:
-            if (!runTextUpload())
-                return;
-            break;
-        case printer::EffectKind::StartImageUpload:
-            if (!runImageUpload())
-                return;
-            break;
         default:
             runOnUi([this, &effect] { applyEffect(effect); });
         }
     }
     if (held)
         postToUi([this] { heldBackTimer_->start(); });
+}
+
+bool TForm1::writeSettingsRequest()
+{
+    const printer::JobResult result = writer->run(printer::requestSettingsJob());
+    if (!result.ok && !result.cancelled)
+        reportWriteFailure(result.jobName, result.error);
+    return result.ok;
+}
+
+void TForm1::expectUploadRequest()
+{
+    ++uploadRequestsPending_;
 }
 
 void TForm1::flushHeldBack()

@@ -254,6 +254,12 @@ private:
     QTimer* heldBackTimer_ = nullptr;
     std::atomic<bool> closing_{false};
     std::atomic<bool> uploading_{false};
+    // "T" and "P" are answered by a request for the stream; a settings request
+    // written in between would land inside the stream, so it waits for the upload.
+    std::atomic<int> uploadRequestsPending_{0};
+    std::atomic<bool> settingsRequestDeferred_{false};
+    void expectUploadRequest();
+    bool writeSettingsRequest();
 
     std::unique_ptr<UiSeams> ownSeams_;
     UiSeams* seams_ = nullptr;

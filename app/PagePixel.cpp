@@ -647,6 +647,7 @@ void TForm1::SpeedButton26Click()
         return;
     if (!guarded([this] { setpic(); }))
         return;
+    expectUploadRequest();
     submitJob(printer::sendPictureJob());
 }
 

@@ -204,7 +204,10 @@ void TForm1::SpeedButton30Click()
         seams().message(this, QStringLiteral(".متن بیش از ۵۰۰۰ نویسه است و ارسال نشد. لطفا آن را کوتاه کنید"));
         return;
     }
-    sendCommand(korvel::printer::sendTextJob());
+    if (!ensureConnected())
+        return;
+    expectUploadRequest();
+    submitJob(korvel::printer::sendTextJob());
 }
 
 void TForm1::SpeedButton31Click()
