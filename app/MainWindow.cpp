@@ -53,9 +53,11 @@ TForm1::TForm1(UiSeams* seams, QWidget* parent)
 TForm1::~TForm1()
 {
     closing_ = true;
-    // The writer first: a receive thread waiting for an upload is released, then the port.
-    writer.reset();
+    // Release a receive thread waiting for the writer, then end the receive thread
+    // while the writer it may still call exists.
+    writer->shutdown();
     SerialPort1->Close();
+    writer.reset();
 }
 
 void TForm1::buildFrame()

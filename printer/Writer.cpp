@@ -9,13 +9,19 @@ LineWriter::LineWriter(SendFn send) : send_(std::move(send)), worker_([this] { w
 
 LineWriter::~LineWriter()
 {
+    shutdown();
+    worker_.join();
+}
+
+void LineWriter::shutdown()
+{
     {
         std::lock_guard lock(mutex_);
         stopping_ = true;
+        stopRequested_ = true;
     }
     wake_.notify_all();
-    pause_.notify_all();
-    worker_.join();
+    pause_.notify_all(); // the worker reports what is left as cancelled, in order
 }
 
 void LineWriter::submit(Job job, DoneFn done, ProgressFn progress)
@@ -99,6 +105,11 @@ JobResult LineWriter::execute(const Job& job, const ProgressFn& progress)
     result.jobName = job.name;
     const std::size_t total = job.steps.size();
     for (const Step& step : job.steps) {
+        if (stopRequested_) { // an upload has thousands of writes: do not finish it for nobody
+            JobResult r = cancelledResult(job);
+            r.stepsDone = result.stepsDone;
+            return r;
+        }
         if (step.pauseBefore.count() > 0) {
             std::unique_lock lock(mutex_);
             if (pause_.wait_for(lock, step.pauseBefore, [this] { return stopping_; })) {

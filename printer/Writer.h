@@ -4,6 +4,7 @@
 
 #include "Protocol.h"
 
+#include <atomic>
 #include <condition_variable>
 #include <cstdint>
 #include <deque>
@@ -47,6 +48,9 @@ public:
     bool busy() const;
     // Drop the jobs not yet started.
     void cancelPending();
+    // Cancel everything, also the job under way at its next write or pause;
+    // later jobs are cancelled at once. The worker ends with the destructor.
+    void shutdown();
 
 private:
     struct Entry {
@@ -65,6 +69,7 @@ private:
     std::deque<Entry> queue_;
     bool running_ = false;
     bool stopping_ = false;
+    std::atomic<bool> stopRequested_{false};
     std::thread worker_;
 };
 

@@ -7,6 +7,7 @@
 #include <atomic>
 #include <future>
 #include <stdexcept>
+#include <thread>
 
 using namespace korvel::printer;
 using namespace std::chrono_literals;
@@ -75,6 +76,7 @@ private slots:
     void runInsideACallbackDoesNotDeadlock();
     void cancelPendingDropsOnlyWaitingJobs();
     void destructionCutsPauseAndCancelsPending();
+    void shutdownStopsAnUploadBetweenWrites();
 };
 
 void TestWriter::jobsFromTwoThreadsNeverInterleave()
@@ -245,6 +247,28 @@ void TestWriter::destructionCutsPauseAndCancelsPending()
     QCOMPARE(results[0].stepsDone, std::size_t{1});
     QCOMPARE(results[1].jobName, std::string("pending"));
     QVERIFY(results[1].cancelled);
+}
+
+void TestWriter::shutdownStopsAnUploadBetweenWrites()
+{
+    // A slow line: each write takes a millisecond, as at 9600 bit/s.
+    std::atomic<int> sent{0};
+    LineWriter writer([&](const std::string& bytes) -> std::uint32_t {
+        std::this_thread::sleep_for(1ms);
+        ++sent;
+        return std::uint32_t(bytes.size());
+    });
+    std::vector<std::string> values(5281, "255");
+    std::promise<JobResult> done;
+    writer.submit(makeJob("image upload", values), [&](const JobResult& r) { done.set_value(r); });
+    QTRY_VERIFY(sent > 10);
+    writer.shutdown();
+    const JobResult r = done.get_future().get();
+    QVERIFY(r.cancelled);
+    QVERIFY(!r.ok);
+    QVERIFY(r.stepsDone < values.size());
+    // Once shut down, later jobs never reach the line.
+    QVERIFY(writer.run(makeJob("late", {"x"})).cancelled);
 }
 
 QTEST_GUILESS_MAIN(TestWriter)
