@@ -253,7 +253,7 @@ void TForm1::applyEffect(const printer::Effect& effect)
         Timer3->start();
         break;
     case EffectKind::ProgressAdvance:
-        status_send->setValue(status_send->value() + 1);
+        status_send->setValue(status_send->value() + std::max(1, effect.position));
         break;
     case EffectKind::HideStatusSend:
         status_send->hide();

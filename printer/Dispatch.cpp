@@ -1,5 +1,7 @@
 #include "Dispatch.h"
 
+#include <algorithm>
+
 #include "Messages.h"
 #include "Responses.h"
 
@@ -71,9 +73,13 @@ void scanResponses(std::string_view text, std::vector<Effect>& out)
         case ResponseAction::Message:
             out.push_back(message(r));
             break;
-        case ResponseAction::ProgressAdvance:
-            out.push_back(simple(EffectKind::ProgressAdvance));
+        case ResponseAction::ProgressAdvance: {
+            // Each "%" is one step of the printer's saving; several can share a chunk.
+            Effect e = simple(EffectKind::ProgressAdvance);
+            e.position = int(std::count(letters.begin(), letters.end(), r.text.front()));
+            out.push_back(e);
             break;
+        }
         case ResponseAction::Saving: {
             out.push_back(message(r));
             out.push_back(withText(EffectKind::ShowLabelSend, kCaptionSaving));

@@ -53,7 +53,7 @@ enum class EffectKind {
     ShowLabelSend,        // text: the caption
     ProgressReset,        // status_send: position, maximum
     StartTimer3,
-    ProgressAdvance,      // status_send one step on
+    ProgressAdvance,      // status_send on by position steps (one per "%")
     HideStatusSend,
     ProgressMaximum,      // status_send: maximum
     AppendLog,            // text: a new line of Memo2

@@ -45,7 +45,7 @@ QString describe(const Effect& e)
     case EffectKind::ProgressReset:
         return "reset:" + QString::number(e.position) + "/" + QString::number(e.maximum);
     case EffectKind::StartTimer3: return "timer3";
-    case EffectKind::ProgressAdvance: return "advance";
+    case EffectKind::ProgressAdvance: return "advance:" + QString::number(e.position);
     case EffectKind::HideStatusSend: return "hide-status";
     case EffectKind::ProgressMaximum: return "max:" + QString::number(e.maximum);
     case EffectKind::AppendLog: return "log:" + q(e.text);
@@ -117,11 +117,11 @@ void TestDispatch::chunks_data()
         << around("crnBGgaHhjdltqp{S@ek",
                   {"msg:@", "msg:e", "msg:k", "msg:S", "msg:{", "msg:p", "msg:q", "msg:t", "msg:l", "msg:d",
                    "msg:j", "msg:h", "msg:H", "msg:a", "msg:g", "msg:G", "msg:B", "msg:n", "msg:r", "msg:c"});
-    QTest::newRow("a letter twice fires once") << QStringList{"dd%%"} << around("dd%%", {"advance", "msg:d"});
+    QTest::newRow("a letter twice fires once; each % is a step") << QStringList{"dd%%"} << around("dd%%", {"advance:2", "msg:d"});
     QTest::newRow("saving")
         << QStringList{"w"} << around("w", {"msg:w", "show-label", "reset:0/100", "timer3"});
     QTest::newRow("saving progress and saved")
-        << QStringList{"%v"} << around("%v", {"advance", "hide-label", "msg:v", "hide-status", "max:240"});
+        << QStringList{"%v"} << around("%v", {"advance:1", "hide-label", "msg:v", "hide-status", "max:240"});
     QTest::newRow("text upload wins over image upload")
         << QStringList{"}("} << around("}(", {}, {"text-upload"});
     QTest::newRow("image upload") << QStringList{"("} << around("(", {}, {"image-upload"});
