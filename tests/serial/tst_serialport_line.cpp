@@ -19,6 +19,8 @@
 #include <mutex>
 #include <thread>
 
+#include <sys/ioctl.h>
+
 using namespace korvel::serial;
 
 Q_DECLARE_METATYPE(TCommPort)
@@ -444,7 +446,7 @@ private slots:
         TSerialPort sp;
         r.attach(sp);
         sp.setPort(spCOM30);
-        sp.setDelay(5);
+        sp.setDelay(0);  // polls without pausing
         sp.Open();
         std::string expected;
         for (int i = 0; i < 40; ++i) {
@@ -558,17 +560,104 @@ private slots:
         QCOMPARE(r.events(), (Events{"connect 30", "begin x", "end x", "disconnect 30"}));
     }
 
+    void bytesAreReadWithoutHandler()
+    {
+        TSerialPort sp;
+        sp.setPort(spCOM30);
+        sp.Open();
+        QVERIFY(pty_->send("lost"));
+        // The terminal's input queue, seen through the test's own descriptor, empties.
+        const auto queued = [&] {
+            int n = 0;
+            return ::ioctl(pty_->slaveFd(), FIONREAD, &n) == 0 ? n : -errno;
+        };
+        QTRY_COMPARE_WITH_TIMEOUT(queued(), 0, 5000);
+        sp.Close();
+    }
+
+    void lateEndOfForgottenThread()
+    {
+        // Close gives up on a thread stuck in its handler; when that thread
+        // finally ends it must leave the newer connection alone.
+        PtyPair other;
+        QVERIFY(other.ok());
+        mapPort("COM31", other.slavePath());
+        Recorder r;
+        Gate release;
+        std::atomic<bool> entered{false};
+        TSerialPort sp;
+        r.attach(sp);
+        sp.OnReceive = [&](TSerialPort*, const std::string& b) {
+            r.addChunk(b);
+            if (!entered.exchange(true)) {
+                r.add("begin");
+                release.wait(60000);
+                r.add("end");
+            }
+        };
+        sp.setDelay(0);
+        sp.setPort(spCOM30);
+        sp.Open();
+        QVERIFY(pty_->send("stuck"));
+        QTRY_VERIFY_WITH_TIMEOUT(entered.load(), 5000);
+        sp.Close();  // gives up after its 500 pauses
+        QCOMPARE(sp.IsConnected(), spNone);
+
+        sp.setPort(spCOM(31));
+        sp.Open();
+        QCOMPARE(sp.IsConnected(), spCOM(31));
+        release.open();
+
+        // The old thread has ended once its device can be opened again.
+        TSerialPort probe;
+        probe.setPort(spCOM30);
+        QTRY_VERIFY_WITH_TIMEOUT(
+            [&] {
+                try {
+                    probe.Open();
+                } catch (const SerialError&) {
+                }
+                return probe.IsConnected() == spCOM30;
+            }(),
+            5000);
+        probe.Close();
+
+        QCOMPARE(sp.IsConnected(), spCOM(31));
+        QCOMPARE(r.events(), (Events{"connect 30", "begin", "connect 31", "end"}));
+        QVERIFY(other.send("fresh"));
+        QTRY_COMPARE_WITH_TIMEOUT(r.received(), std::string("stuckfresh"), 5000);
+        QCOMPARE(sp.SendString("ok"), 2u);
+        QCOMPARE(other.receive(2), std::string("ok"));
+        sp.Close();
+        QCOMPARE(r.events().back(), std::string("disconnect 31"));
+    }
+
     void synchronisedHandlersRunOnMainThread()
     {
         std::atomic<int> viaSync{0};
         QObject* app = QCoreApplication::instance();
+        // A queued call and a wait the thread sanitizer can follow (Qt's own
+        // blocking connection waits inside the uninstrumented library).
         setMainThreadHooks({[&](const std::function<void()>& call) {
                                 if (QThread::currentThread() == app->thread()) {
                                     call();
                                     return;
                                 }
                                 ++viaSync;
-                                QMetaObject::invokeMethod(app, call, Qt::BlockingQueuedConnection);
+                                struct Done {
+                                    std::mutex m;
+                                    std::condition_variable cv;
+                                    bool done = false;
+                                };
+                                auto done = std::make_shared<Done>();
+                                QMetaObject::invokeMethod(app, [call, done] {
+                                    call();
+                                    std::lock_guard l(done->m);
+                                    done->done = true;
+                                    done->cv.notify_all();
+                                }, Qt::QueuedConnection);
+                                std::unique_lock l(done->m);
+                                done->cv.wait(l, [&] { return done->done; });
                             },
                             [] { QCoreApplication::processEvents(); }});
         Recorder r;
