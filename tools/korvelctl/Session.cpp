@@ -91,9 +91,33 @@ Outcome Session::requestSettings()
     return o;
 }
 
-Outcome Session::await(const std::vector<std::string>& acks, bool wantReport)
+Outcome Session::upload(Job job, std::vector<std::string> acks, ProgressFn progress)
 {
-    const auto deadline = Clock::now() + timeout_;
+    std::size_t bytes = 0;
+    for (const Step& s : job.steps)
+        bytes += s.bytes.size();
+    // 8N1: ten bits a byte.
+    const auto lineTime = std::chrono::milliseconds(bytes * 10 * 1000 / 9600);
+    const auto started = Clock::now();
+    const std::string name = job.name;
+    const JobResult r = writer_->run(std::move(job), std::move(progress));
+    if (!r.ok)
+        return Outcome{Outcome::LineError, {}, r.error, {}};
+    const auto written = Clock::now();
+    const auto extra = std::max(std::chrono::milliseconds{0},
+                                std::chrono::duration_cast<std::chrono::milliseconds>(started + lineTime - written));
+    Outcome o = await(acks, false, extra);
+    if (o.kind == Outcome::NoReply)
+        o.error = "no reply to the " + name + " within " + std::to_string((timeout_ + extra).count()) +
+                  " ms of its last write";
+    return o;
+}
+
+Outcome Session::expect(const std::vector<std::string>& acks) { return await(acks, false); }
+
+Outcome Session::await(const std::vector<std::string>& acks, bool wantReport, std::chrono::milliseconds extra)
+{
+    auto deadline = Clock::now() + timeout_ + extra;
     constexpr Clock::time_point kNever = Clock::time_point::max();
     Clock::time_point flushAt = kNever; // when a held-back tail is given up on
     for (;;) {
@@ -118,12 +142,22 @@ Outcome Session::await(const std::vector<std::string>& acks, bool wantReport)
 
         std::optional<Outcome> ack;
         for (const Effect& e : effects) {
+            if (observer_)
+                observer_(e);
+            // A printer that reports progress is still at work.
+            if (e.kind == EffectKind::ProgressReset || e.kind == EffectKind::ProgressAdvance)
+                deadline = std::max(deadline, Clock::now() + timeout_);
             if (e.kind == EffectKind::Message && among(errorReplies(), e.response))
                 return Outcome{Outcome::ErrorReply, e.text, "the printer answered \"" + e.response + "\"", {}};
             if (e.kind == EffectKind::ReportInvalid)
                 return Outcome{Outcome::ReportInvalid, e.text, "the printer's settings report could not be read",
                                {}};
-            if (!ack && e.kind == EffectKind::Message && among(acks, e.response))
+            // The upload requests show no message; they are acknowledgements all the same.
+            const std::string response = e.kind == EffectKind::StartTextUpload    ? "}"
+                                         : e.kind == EffectKind::StartImageUpload ? "("
+                                         : e.kind == EffectKind::Message          ? e.response
+                                                                                  : std::string();
+            if (!ack && !response.empty() && among(acks, response))
                 ack = Outcome{Outcome::Acknowledged, e.text, {}, {}};
             if (!ack && wantReport && e.kind == EffectKind::ApplyReport)
                 ack = Outcome{Outcome::Acknowledged, {}, {}, e.report};

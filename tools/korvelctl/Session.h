@@ -10,6 +10,7 @@
 #include <chrono>
 #include <condition_variable>
 #include <deque>
+#include <functional>
 #include <memory>
 #include <mutex>
 #include <optional>
@@ -37,9 +38,19 @@ public:
     Outcome command(printer::Job job);
     // Writes "u" and waits for the whole settings report.
     Outcome requestSettings();
+    // An upload the printer asked for, with progress per write, then the wait
+    // for acks. The wait starts when the last byte can have crossed the line
+    // at 9600 bit/s: the driver takes the writes long before they are sent.
+    Outcome upload(printer::Job job, std::vector<std::string> acks, printer::ProgressFn progress = {});
+    // Waits for a reply that follows another, writing nothing.
+    Outcome expect(const std::vector<std::string>& acks);
+
+    // Sees every effect of every chunk handled while waiting, in order.
+    void setObserver(std::function<void(const printer::Effect&)> observer) { observer_ = std::move(observer); }
 
 private:
-    Outcome await(const std::vector<std::string>& acks, bool wantReport);
+    Outcome await(const std::vector<std::string>& acks, bool wantReport,
+                  std::chrono::milliseconds extra = std::chrono::milliseconds{0});
     Outcome write(printer::Job job);
     void received(const std::string& chunk);
 
@@ -48,6 +59,7 @@ private:
     serial::TSerialPort port_;
     std::unique_ptr<printer::LineWriter> writer_;
     printer::DispatchState state_;
+    std::function<void(const printer::Effect&)> observer_;
 
     std::mutex mutex_;
     std::condition_variable arrived_;
