@@ -5,15 +5,26 @@
 // reply, 3 an error reply or a line error.
 #include "Session.h"
 
+#include "image/Canvas.h"
+#include "image/DateLayout.h"
+#include "image/Raster.h"
 #include "printer/Messages.h"
 #include "printer/Protocol.h"
 #include "serial/PortMap.h"
+#include "text/Stream.h"
 
+#include <QFile>
+#include <QString>
+#include <QStringDecoder>
+
+#include <algorithm>
 #include <array>
 #include <cctype>
+#include <cstdint>
 #include <ctime>
 #include <functional>
 #include <iostream>
+#include <optional>
 #include <stdexcept>
 #include <string>
 #include <vector>
@@ -212,6 +223,262 @@ int cmdDirection(const Context& ctx, const Args& a)
     throw Usage("direction is rtl or ltr, not \"" + a[0] + "\"");
 }
 
+// ---- text
+
+// UTF-8 in, the editor's text out: every line break as CR LF.
+std::u16string editorText(const QByteArray& utf8, const std::string& from)
+{
+    QStringDecoder decode(QStringDecoder::Utf8);
+    QString text = decode(utf8);
+    if (decode.hasError())
+        throw Usage(from + " is not UTF-8");
+    text.replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
+    text.replace(QChar(u'\r'), QChar(u'\n'));
+    text.replace(QStringLiteral("\n"), QStringLiteral("\r\n"));
+    return text.toStdU16String();
+}
+
+// TEXT or --file F; refused (usage) when the printer could not print it.
+text::TextStream textStream(const Args& a)
+{
+    std::u16string source;
+    if (a[0] == "--file") {
+        if (a.size() != 2)
+            throw Usage("--file wants a file name");
+        QFile file(QFile::decodeName(a[1].c_str()));
+        if (!file.open(QIODevice::ReadOnly))
+            throw Usage(a[1] + ": " + file.errorString().toStdString());
+        source = editorText(file.readAll(), a[1]);
+    } else {
+        if (a.size() != 1)
+            throw Usage("give the text as one argument, or --file F");
+        source = editorText(QByteArray::fromStdString(a[0]), "the text");
+    }
+    text::TextStream stream = text::encodeTextStream(source);
+    if (!stream.unprintable.empty()) {
+        std::string names;
+        for (char32_t c : stream.unprintable) {
+            const QString ch = QString::fromUcs4(&c, 1);
+            names += (names.empty() ? "" : ", ") + std::string("\u00AB") + ch.toStdString() + "\u00BB (U+" +
+                     QString::number(uint(c), 16).toUpper().rightJustified(4, u'0').toStdString() + ")";
+        }
+        throw Usage("the printer's font lacks " + names + "; nothing was sent");
+    }
+    if (stream.tooLong)
+        throw Usage("the text needs " + std::to_string(stream.codeCount) + " codes, the printer takes at most " +
+                    std::to_string(text::kMaxCodes) + "; nothing was sent");
+    return stream;
+}
+
+int cmdEncodeText(const Context&, const Args& a)
+{
+    std::cout << text::toHex(textStream(a).bytes) << '\n';
+    return kOk;
+}
+
+int cmdSendText(const Context& ctx, const Args& a)
+{
+    const text::TextStream stream = textStream(a); // refused before anything is sent
+    ctl::Session session(ctx.port, ctx.timeout);
+    if (ctl::Outcome c = session.connect(); c.kind != ctl::Outcome::Acknowledged)
+        return report(c);
+    if (ctl::Outcome o = session.command(printer::sendTextJob()); o.kind != ctl::Outcome::Acknowledged)
+        return report(o);
+    // "@" may share the chunk of "r" (and then comes first among its effects).
+    std::optional<std::string> ready;
+    session.setObserver([&ready](const printer::Effect& e) {
+        if (e.kind == printer::EffectKind::Message && e.response == "@")
+            ready = e.text;
+    });
+    const ctl::Outcome o = session.upload(printer::textUploadJob(stream.bytes), {"r"});
+    if (o.kind != ctl::Outcome::Acknowledged)
+        return report(o);
+    std::cout << o.message << '\n';
+    if (!ready) {
+        if (ctl::Outcome r = session.expect({"@"}); r.kind == ctl::Outcome::Acknowledged)
+            ready = r.message;
+    }
+    if (ready)
+        std::cout << *ready << '\n';
+    return kOk;
+}
+
+int cmdStoreText(const Context& ctx, const Args&) { return sendCommand(ctx, printer::storeTextJob()); }
+
+// ---- pictures
+
+// "\r[#####               ] 120/240" on stderr, redrawn when it moves.
+class ProgressBar {
+public:
+    explicit ProgressBar(int total) : total_(total) {}
+    ~ProgressBar() { finish(); }
+    void show(int done)
+    {
+        done = std::clamp(done, 0, total_);
+        if (done == shown_)
+            return;
+        shown_ = done;
+        constexpr int kWidth = 20;
+        const int fill = done * kWidth / total_;
+        std::cerr << "\r[" << std::string(std::size_t(fill), '#') << std::string(std::size_t(kWidth - fill), ' ')
+                  << "] " << done << '/' << total_ << std::flush;
+    }
+    void finish()
+    {
+        if (shown_ >= 0)
+            std::cerr << '\n';
+        shown_ = -1;
+    }
+
+private:
+    int total_;
+    int shown_ = -1;
+};
+
+// The picture as the window's canvas takes it: made black and white, rasterised.
+std::vector<int> pictureValues(const std::string& path)
+{
+    image::Canvas canvas;
+    try {
+        canvas.load(QFile::decodeName(path.c_str()));
+    } catch (const image::FileError& e) {
+        throw Usage(e.what());
+    }
+    return canvas.rasterise();
+}
+
+int cmdRaster(const Context&, const Args& a)
+{
+    std::cout << image::traceFileText(pictureValues(a[0])) << '\n';
+    return kOk;
+}
+
+int cmdSendImage(const Context& ctx, const Args& a)
+{
+    const std::vector<int> raster = pictureValues(a[0]);
+    const std::vector<std::int32_t> values(raster.begin(), raster.end());
+    ctl::Session session(ctx.port, ctx.timeout);
+    if (ctl::Outcome c = session.connect(); c.kind != ctl::Outcome::Acknowledged)
+        return report(c);
+    if (ctl::Outcome o = session.command(printer::sendPictureJob()); o.kind != ctl::Outcome::Acknowledged)
+        return report(o);
+    ProgressBar bar(image::kColumns);
+    bar.show(0);
+    // Writes: "240", then 22 values a column.
+    const ctl::Outcome o = session.upload(printer::imageUploadJob(values), {"pload"},
+                                          [&bar](std::size_t done, std::size_t) {
+                                              if (done > 1)
+                                                  bar.show(int((done - 1) / image::kPositions));
+                                          });
+    bar.finish();
+    return report(o);
+}
+
+int parseSlot(const std::string& text) { return parseNumber(text, 1, 5, "the image slot"); }
+
+int cmdStoreImage(const Context& ctx, const Args& a)
+{
+    const int slot = parseSlot(a[0]);
+    ctl::Session session(ctx.port, ctx.timeout);
+    if (ctl::Outcome c = session.connect(); c.kind != ctl::Outcome::Acknowledged)
+        return report(c);
+    std::optional<ProgressBar> bar;
+    int done = 0;
+    session.setObserver([&bar, &done](const printer::Effect& e) {
+        using printer::EffectKind;
+        if (e.kind == EffectKind::Message && e.response == "w") {
+            std::cout << e.text << std::endl;
+        } else if (e.kind == EffectKind::ProgressReset) {
+            bar.emplace(e.maximum);
+            bar->show(e.position);
+            done = e.position;
+        } else if (e.kind == EffectKind::AppendLog && bar) {
+            // Every "%" is a step, also when several share a chunk (the
+            // window moves once a chunk). The chunk of "v" still counts.
+            done += int(std::count(e.text.begin(), e.text.end(), '%'));
+            bar->show(done);
+        }
+    });
+    const ctl::Outcome o = session.command(printer::storePictureJob(slot));
+    bar.reset();
+    return report(o);
+}
+
+int cmdSequence(const Context& ctx, const Args& a)
+{
+    return sendCommand(ctx, printer::imageSequenceJob(parseSlot(a[0])));
+}
+
+// ---- date layouts
+
+// "X,Y" of a field's top-left corner: inside the canvas, or parked (not placed).
+std::pair<int, int> fieldPosition(const std::string& text, const std::string& field)
+{
+    const auto comma = text.find(',');
+    if (comma == std::string::npos)
+        throw Usage("--" + field + " wants X,Y, not \"" + text + "\"");
+    const std::string what = "the " + field + " position";
+    const int x = parseNumber(text.substr(0, comma), 0, 999, what.c_str());
+    const int y = parseNumber(text.substr(comma + 1), 0, 999, what.c_str());
+    const bool parked = x == image::kParked.left && y == image::kParked.top;
+    if (!parked && (x >= image::kCanvasWidth || y >= image::kCanvasHeight))
+        throw Usage("the " + field + " at " + text + " lies outside the " + std::to_string(image::kCanvasWidth) +
+                    " x " + std::to_string(image::kCanvasHeight) + " canvas (X 0 to " +
+                    std::to_string(image::kCanvasWidth - 1) + ", Y 0 to " +
+                    std::to_string(image::kCanvasHeight - 1) + "; 251,251 leaves it unplaced)");
+    return {x, y};
+}
+
+int cmdLayout(const Context& ctx, const Args& a)
+{
+    const bool production = a[0] == "production";
+    if (!production && a[0] != "expiry")
+        throw Usage("layout is production or expiry, not \"" + a[0] + "\"");
+    std::optional<bool> solar;
+    std::optional<int> slot, size;
+    const std::pair<int, int> parked{image::kParked.left, image::kParked.top};
+    std::array<std::pair<int, int>, 3> positions{parked, parked, parked}; // year, month, day
+    for (std::size_t i = 1; i < a.size(); i += 2) {
+        const std::string& option = a[i];
+        if (i + 1 >= a.size())
+            throw Usage(option + " wants a value");
+        const std::string& v = a[i + 1];
+        if (option == "--calendar") {
+            if (v != "solar" && v != "gregorian")
+                throw Usage("--calendar is solar or gregorian, not \"" + v + "\"");
+            solar = v == "solar";
+        } else if (option == "--slot") {
+            slot = parseSlot(v);
+        } else if (option == "--size") {
+            size = parseNumber(v, 1, 8, "the size digit");
+        } else if (option == "--year") {
+            positions[0] = fieldPosition(v, "year");
+        } else if (option == "--month") {
+            positions[1] = fieldPosition(v, "month");
+        } else if (option == "--day") {
+            positions[2] = fieldPosition(v, "day");
+        } else {
+            throw Usage("unknown layout option " + option);
+        }
+    }
+    if (!solar || !slot || !size)
+        throw Usage("layout needs --calendar, --slot and --size");
+    std::string parameters;
+    try {
+        parameters = image::layoutParameters(*solar, *slot, *size, positions);
+    } catch (const std::invalid_argument& e) {
+        throw Usage(e.what());
+    }
+    return sendCommand(ctx, production ? printer::productionLayoutJob(parameters)
+                                       : printer::expiryLayoutJob(parameters));
+}
+
+int cmdExpiryDays(const Context& ctx, const Args& a)
+{
+    const int days = parseNumber(a[0], image::kExpiryOffsetMin, image::kExpiryOffsetMax, "the expiry offset");
+    return sendCommand(ctx, printer::expiryDaysJob(image::expiryDaysParameter(days)));
+}
+
 const std::vector<Command>& commands()
 {
     static const std::vector<Command> table{
@@ -226,6 +493,17 @@ const std::vector<Command>& commands()
         {"set-time", "[HH:MM:SS]", "set the printer's clock (default now)", 0, 1, true, cmdSetTime},
         {"set-counter", "DIGITS", "set the counter (up to four digits)", 1, 1, true, cmdSetCounter},
         {"direction", "rtl|ltr", "print right to left or left to right", 1, 1, true, cmdDirection},
+        {"encode-text", "TEXT|--file F", "print the text's stream in hex (no printer)", 1, 2, false, cmdEncodeText},
+        {"send-text", "TEXT|--file F", "send the text (\"T\", the stream on \"}\")", 1, 2, true, cmdSendText},
+        {"store-text", "", "store the text last sent", 0, 0, true, cmdStoreText},
+        {"raster", "FILE", "print the picture's 5,280 values (no printer)", 1, 1, false, cmdRaster},
+        {"send-image", "FILE", "send the picture (\"P\", the stream on \"(\")", 1, 1, true, cmdSendImage},
+        {"store-image", "SLOT", "store the picture last sent in slot 1 to 5", 1, 1, true, cmdStoreImage},
+        {"sequence", "SLOT", "print the stored pictures up to slot 1 to 5 in turn", 1, 1, true, cmdSequence},
+        {"layout",
+         "production|expiry --calendar solar|gregorian --slot N --size D [--year X,Y] [--month X,Y] [--day X,Y]",
+         "where the printer prints a date", 7, 13, true, cmdLayout},
+        {"expiry-days", "N", "days from production to expiry (0 to 999)", 1, 1, true, cmdExpiryDays},
     };
     return table;
 }
@@ -235,10 +513,22 @@ void printUsage(std::ostream& out)
     out << "usage: korvelctl [--port COMn] [--timeout MS] COMMAND [ARGS]\n\ncommands:\n";
     for (const Command& c : commands()) {
         std::string head = std::string("  ") + c.name + (*c.args ? " " : "") + c.args;
-        out << head << std::string(head.size() < 62 ? 62 - head.size() : 1, ' ') << c.help << '\n';
+        if (head.size() >= 62)
+            out << head << "\n" << std::string(62, ' ') << c.help << '\n';
+        else
+            out << head << std::string(62 - head.size(), ' ') << c.help << '\n';
     }
     out << "\nPrinter commands need --port. Exit codes: 0 acknowledged, 1 usage, 2 no reply,\n"
-           "3 error reply or line error. Replies are printed as the window shows them.\n";
+           "3 error reply or line error. Replies are printed as the window shows them.\n"
+           "\nText is UTF-8 (an argument or a file); line breaks are sent as CR LF. A text with\n"
+           "characters the printer's font lacks, or of more than 5000 codes, is refused.\n"
+           "Pictures: any format Qt reads, made black and white as the canvas does (a pixel is\n"
+           "black when darker than half). raster prints one line as the trace file holds it:\n"
+           "\"240,\" and then each value followed by a comma. Progress bars go to stderr.\n"
+           "layout: X,Y is a field's top-left corner on the 240 x 154 canvas (X 0 to 239,\n"
+           "Y 0 to 153); 251,251, the default, leaves the field unplaced.\n"
+           "The reply to an upload is awaited for --timeout after its last byte can have\n"
+           "crossed the line at 9600 bit/s.\n";
 }
 
 } // namespace
