@@ -2,9 +2,12 @@
 // command prints, its exit code, and what the printer received.
 #include "printer/Messages.h"
 
+#include <QFile>
+#include <QImage>
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
+#include <QPainter>
 #include <QProcess>
 #include <QTemporaryDir>
 #include <QTest>
@@ -42,17 +45,34 @@ public:
     bool ready() const { return ready_; }
     const QProcessEnvironment& env() const { return env_; }
     QString logPath() const { return dir_.filePath("sim.log"); }
-    // "cmd params..." of every command the printer took, in order.
-    QStringList received() const
+    // The log's command events, in order.
+    QList<QJsonObject> commandEvents() const
     {
         QFile f(logPath());
         if (!f.open(QIODevice::ReadOnly))
             return {};
-        QStringList out;
+        QList<QJsonObject> out;
         for (const QByteArray& line : f.readAll().split('\n')) {
             const QJsonObject o = QJsonDocument::fromJson(line).object();
-            if (!o.contains("cmd"))
-                continue;
+            if (o.contains("cmd"))
+                out << o;
+        }
+        return out;
+    }
+    // The last event of command cmd, or an empty object.
+    QJsonObject last(const QString& cmd) const
+    {
+        const QList<QJsonObject> all = commandEvents();
+        for (auto it = all.rbegin(); it != all.rend(); ++it)
+            if (it->value("cmd").toString() == cmd)
+                return *it;
+        return {};
+    }
+    // "cmd params..." of every command the printer took, in order.
+    QStringList received() const
+    {
+        QStringList out;
+        for (const QJsonObject& o : commandEvents()) {
             QStringList parts{o.value("cmd").toString()};
             for (const QJsonValue& p : o.value("params").toArray())
                 parts << p.toString();
@@ -75,6 +95,14 @@ struct Run {
     QString err;
 };
 
+QString writeFile(const QTemporaryDir& dir, const QString& name, const QByteArray& bytes)
+{
+    QFile f(dir.filePath(name));
+    if (!f.open(QIODevice::WriteOnly) || f.write(bytes) != bytes.size())
+        return {};
+    return f.fileName();
+}
+
 Run korvelctl(const QProcessEnvironment& env, const QStringList& args)
 {
     QProcess p;
@@ -86,6 +114,12 @@ Run korvelctl(const QProcessEnvironment& env, const QStringList& args)
                QString::fromUtf8(p.readAllStandardOutput()), QString::fromUtf8(p.readAllStandardError())};
 }
 
+// Commands that need no printer.
+Run korvelctl(const QStringList& args)
+{
+    return korvelctl(QProcessEnvironment::systemEnvironment(), args);
+}
+
 } // namespace
 
 class TestKorvelctl : public QObject {
@@ -94,6 +128,13 @@ private slots:
     void commands_data();
     void commands();
     void mapAndList();
+    void encodeText_data();
+    void encodeText();
+    void sendText_data();
+    void sendText();
+    void raster();
+    void sendImage_data();
+    void sendImage();
 };
 
 void TestKorvelctl::commands_data()
@@ -145,6 +186,27 @@ void TestKorvelctl::commands_data()
                                    << QStringList{"H"};
     QTest::newRow("left to right") << none << QStringList{"direction", "ltr"} << 0 << line(kMsgLeftToRight) << ""
                                    << QStringList{"h"};
+    QTest::newRow("store text") << none << QStringList{"store-text"} << 0 << line(kMsgTextStored) << ""
+                                << QStringList{"s"};
+    QTest::newRow("store picture in slot 3")
+        << none << QStringList{"store-image", "3"} << 0 << line(kMsgSaving) + line(kMsgSaved) << "] 100/100"
+        << QStringList{"s 3"};
+    QTest::newRow("image sequence") << none << QStringList{"sequence", "2"} << 0 << line(kMsgSequenceSet) << ""
+                                    << QStringList{"S 2"};
+    QTest::newRow("production layout")
+        << none
+        << QStringList{"layout", "production", "--calendar", "gregorian", "--slot", "4", "--size", "2",
+                       "--year", "0,0", "--month", "61,0", "--day", "118,5"}
+        << 0 << line(kMsgProductionDateSet) << "" << QStringList{"J 142000000061000118005"};
+    QTest::newRow("expiry layout, fields unplaced, canvas corners")
+        << none
+        << QStringList{"layout", "expiry", "--calendar", "solar", "--slot", "1", "--size", "8", "--month",
+                       "239,153"}
+        << 0 << line(kMsgExpiryDateSet) << "" << QStringList{"V 018251251239153251251"};
+    QTest::newRow("expiry days") << none << QStringList{"expiry-days", "7"} << 0 << line(kMsgExpiryDateSet) << ""
+                                 << QStringList{"n 007"};
+    QTest::newRow("expiry days, the largest")
+        << none << QStringList{"expiry-days", "999"} << 0 << line(kMsgExpiryDateSet) << "" << QStringList{"n 999"};
 
     QTest::newRow("silent printer") << QStringList{"--silent"} << QStringList{"--timeout", "400", "connect"} << 2
                                     << line(kMsgNoReply) << "no reply" << none;
@@ -162,6 +224,30 @@ void TestKorvelctl::commands_data()
         << none << QStringList{"set", "ink", "0"} << 1 << "" << "1 to 255" << none;
     QTest::newRow("bad date, nothing sent")
         << none << QStringList{"set-date", "2025-13-01"} << 1 << "" << "month" << none;
+    const QStringList layout{"layout", "production", "--calendar", "solar", "--slot", "1", "--size", "3"};
+    QTest::newRow("layout right of the canvas, nothing sent")
+        << none << layout + QStringList{"--day", "240,0"} << 1 << "" << "outside the 240 x 154 canvas" << none;
+    QTest::newRow("layout below the canvas, nothing sent")
+        << none << layout + QStringList{"--year", "0,154"} << 1 << "" << "outside the 240 x 154 canvas" << none;
+    QTest::newRow("layout position not a number, nothing sent")
+        << none << layout + QStringList{"--month", "-5,0"} << 1 << "" << "month position" << none;
+    QTest::newRow("layout slot 6, nothing sent")
+        << none << QStringList{"layout", "expiry", "--calendar", "solar", "--slot", "6", "--size", "3"} << 1 << ""
+        << "slot" << none;
+    QTest::newRow("layout size 9, nothing sent")
+        << none << QStringList{"layout", "expiry", "--calendar", "solar", "--slot", "1", "--size", "9"} << 1
+        << "" << "size" << none;
+    QTest::newRow("layout without a calendar, nothing sent")
+        << none << QStringList{"layout", "expiry", "--slot", "1", "--size", "3"} << 1 << "" << "--calendar"
+        << none;
+    QTest::newRow("expiry days over 999, nothing sent")
+        << none << QStringList{"expiry-days", "1000"} << 1 << "" << "0 to 999" << none;
+    QTest::newRow("slot 0, nothing sent") << none << QStringList{"store-image", "0"} << 1 << "" << "slot" << none;
+    QTest::newRow("unprintable text, nothing sent")
+        << none << QStringList{"send-text", QString::fromUtf8("abc \u0416")} << 1 << "" << "U+0416" << none;
+    QTest::newRow("unreadable picture, nothing sent")
+        << none << QStringList{"send-image", "/nonexistent/picture.bmp"} << 1 << "" << "/nonexistent/picture.bmp"
+        << none;
 }
 
 void TestKorvelctl::commands()
@@ -207,6 +293,184 @@ void TestKorvelctl::mapAndList()
     QVERIFY2(!list.out.contains("COM7 ->"), qPrintable(list.out));
     QCOMPARE(korvelctl(env, {"frobnicate"}).code, 1);
     QCOMPARE(korvelctl(env, {"connect"}).code, 1); // no --port
+}
+
+void TestKorvelctl::encodeText_data()
+{
+    QTest::addColumn<QStringList>("args");
+    QTest::addColumn<QByteArray>("file"); // given with --file when not empty
+    QTest::addColumn<int>("code");
+    QTest::addColumn<QString>("out");
+    QTest::addColumn<QString>("errHas");
+
+    const QByteArray none;
+    QTest::newRow("empty") << QStringList{""} << none << 0 << "30 30 30 31 20\n" << "";
+    QTest::newRow("tokens, no Persian")
+        << QStringList{"Exp ^y/^m"} << none << 0 << "30 30 31 30 45 78 70 20 5E 79 2F 5E 6D 20\n" << "";
+    QTest::newRow("salam") << QStringList{QString::fromUtf8("سلام")} << none << 0
+                           << "30 30 30 35 C4 90 C3 A8 20\n" << "";
+    QTest::newRow("rah") << QStringList{QString::fromUtf8("راه")} << none << 0 << "30 30 30 34 C8 90 A4 20\n"
+                         << "";
+    QTest::newRow("omar") << QStringList{QString::fromUtf8("عمر")} << none << 0 << "30 30 30 34 A4 C5 B4 20\n"
+                          << "";
+    QTest::newRow("omar and a line break from a file, LF")
+        << QStringList{} << QByteArray("عمر\n") << 0 << "30 30 30 36 A4 C5 B4 0D 0A 20\n" << "";
+    QTest::newRow("omar and a line break from a file, CR LF")
+        << QStringList{} << QByteArray("عمر\r\n") << 0 << "30 30 30 36 A4 C5 B4 0D 0A 20\n" << "";
+    QTest::newRow("two lines from a file")
+        << QStringList{} << QByteArray("سلام\nدنیا") << 0
+        << "30 30 31 31 C4 90 C3 A8 0D 0A 90 CE C7 A2 20\n" << "";
+
+    QTest::newRow("unprintable, named")
+        << QStringList{QString::fromUtf8("ab\u0416c\u20AC\u0416")} << none << 1 << ""
+        << QString::fromUtf8("«\u0416» (U+0416), «\u20AC» (U+20AC);");
+    QTest::newRow("too long") << QStringList{QString(5000, u'a')} << none << 1 << "" << "5001 codes";
+    QTest::newRow("5000 codes are not too long")
+        << QStringList{QString(4999, u'a')} << none << 0 << "5000 " + QString("61 ").repeated(4999) + "20\n"
+        << "";
+    QTest::newRow("not UTF-8") << QStringList{} << QByteArray("abc\xff") << 1 << "" << "not UTF-8";
+    QTest::newRow("missing file") << QStringList{"--file", "/nonexistent/text.txt"} << none << 1 << ""
+                                  << "/nonexistent/text.txt";
+}
+
+void TestKorvelctl::encodeText()
+{
+    QFETCH(QStringList, args);
+    QFETCH(QByteArray, file);
+    QFETCH(int, code);
+    QFETCH(QString, out);
+    QFETCH(QString, errHas);
+
+    QTemporaryDir dir;
+    if (!file.isEmpty())
+        args = QStringList{"--file", writeFile(dir, "text.txt", file)};
+    const Run r = korvelctl(QStringList{"encode-text"} + args);
+    QVERIFY2(r.code == code, qPrintable(QString("exit %1, stderr: %2").arg(r.code).arg(r.err)));
+    if (out.startsWith("5000 ")) // the length field of a long text, in hex
+        out.replace(0, 4, "35 30 30 30");
+    QCOMPARE(r.out, out);
+    if (errHas.isEmpty())
+        QCOMPARE(r.err, QString());
+    else
+        QVERIFY2(r.err.contains(errHas), qPrintable(r.err));
+}
+
+void TestKorvelctl::sendText_data()
+{
+    QTest::addColumn<QStringList>("args");
+    QTest::addColumn<QByteArray>("file");
+    QTest::addColumn<QStringList>("simFlags");
+    QTest::addColumn<QString>("length");
+    QTest::addColumn<QString>("hex"); // the codes the printer took
+    QTest::addColumn<QStringList>("options");
+
+    QTest::newRow("salam") << QStringList{QString::fromUtf8("سلام")} << QByteArray() << QStringList{} << "0005"
+                           << "C4 90 C3 A8 20" << QStringList{};
+    QTest::newRow("two lines from a file, replies a byte at a time")
+        << QStringList{} << QByteArray("سلام\nدنیا") << QStringList{"--split-replies"} << "0011"
+        << "C4 90 C3 A8 0D 0A 90 CE C7 A2 20" << QStringList{};
+    // The terminal takes the 2,000 bytes at once; the line needs 2 s for them.
+    QTest::newRow("at line pace, the wait starts when the line is through")
+        << QStringList{QString(1999, u'a')} << QByteArray() << QStringList{"--line-rate", "9600"} << "2000"
+        << QString("61 ").repeated(1999) + "20" << QStringList{"--timeout", "500"};
+}
+
+void TestKorvelctl::sendText()
+{
+    QFETCH(QStringList, args);
+    QFETCH(QByteArray, file);
+    QFETCH(QStringList, simFlags);
+    QFETCH(QString, length);
+    QFETCH(QString, hex);
+    QFETCH(QStringList, options);
+
+    QTemporaryDir dir;
+    if (!file.isEmpty())
+        args = QStringList{"--file", writeFile(dir, "text.txt", file)};
+    Simulator sim(simFlags);
+    QVERIFY(sim.ready());
+    const Run r = korvelctl(sim.env(), options + QStringList{"--port", "COM30", "send-text"} + args);
+    QVERIFY2(r.code == 0, qPrintable(QString("exit %1, stderr: %2").arg(r.code).arg(r.err)));
+    // Both replies, "r" first, as the printer sends them.
+    QCOMPARE(r.out, persian(kMsgTextReceived) + "\n" + persian(kMsgTextReady) + "\n");
+    QCOMPARE(r.err, QString());
+    const QJsonObject t = sim.last("T");
+    QVERIFY(t.value("ok").toBool());
+    QCOMPARE(t.value("params").toArray().at(0).toString(), length);
+    QCOMPARE(t.value("hex").toString(), hex);
+}
+
+void TestKorvelctl::raster()
+{
+    QTemporaryDir dir;
+    QImage picture(240, 154, QImage::Format_RGB32);
+    picture.fill(Qt::white);
+    picture.setPixel(0, 21, qRgb(0, 0, 0));      // band 0, last row: value 22
+    picture.setPixel(0, 22, qRgb(90, 90, 90));   // dark: black, band 1, value 1
+    picture.setPixel(1, 153, qRgb(0, 0, 0));     // band 6: value 44
+    picture.setPixel(2, 0, qRgb(170, 170, 170)); // light: white
+    const QString path = dir.filePath("p.png");
+    QVERIFY(picture.save(path));
+
+    const Run r = korvelctl({"raster", path});
+    QCOMPARE(r.code, 0);
+    QVERIFY(r.out.endsWith(",\n"));
+    const QStringList fields = r.out.chopped(2).split(',');
+    QCOMPARE(fields.size(), 1 + 5280);
+    QCOMPARE(fields[0], "240");
+    QStringList expected(5280, "255");
+    expected[0] = "251";
+    expected[21] = "247";
+    expected[22 + 21] = "239";
+    QCOMPARE(fields.mid(1), expected);
+}
+
+void TestKorvelctl::sendImage_data()
+{
+    QTest::addColumn<QByteArray>("format");
+    QTest::addColumn<QSize>("size");
+    QTest::newRow("bmp, the canvas's size") << QByteArray("bmp") << QSize(240, 154);
+    // Narrower and shorter pictures leave the rest white; wider ones are cut.
+    QTest::newRow("png, small") << QByteArray("png") << QSize(100, 60);
+    QTest::newRow("png, too wide") << QByteArray("png") << QSize(300, 160);
+}
+
+void TestKorvelctl::sendImage()
+{
+    QFETCH(QByteArray, format);
+    QFETCH(QSize, size);
+
+    QTemporaryDir dir;
+    QImage picture(size, QImage::Format_RGB32);
+    picture.fill(Qt::white);
+    {
+        QPainter p(&picture);
+        p.fillRect(QRect(30, 20, 40, 30), Qt::black);
+        p.fillRect(QRect(80, 50, 5, 120), QColor(60, 60, 60)); // dark enough to print
+        p.fillRect(QRect(10, 40, 5, 5), QColor(200, 200, 200)); // too light to print
+    }
+    picture.setPixel(0, 0, qRgb(0, 0, 0));
+    picture.setPixel(size.width() - 1, size.height() - 1, qRgb(0, 0, 0));
+    const QString path = dir.filePath("picture." + QString::fromLatin1(format));
+    QVERIFY(picture.save(path, format.constData()));
+
+    Simulator sim({"--out", dir.path()});
+    QVERIFY(sim.ready());
+    const Run r = korvelctl(sim.env(), {"--port", "COM30", "send-image", path});
+    QVERIFY2(r.code == 0, qPrintable(QString("exit %1, stderr: %2").arg(r.code).arg(r.err)));
+    QCOMPARE(r.out, persian(kMsgImageReady) + "\n");
+    QVERIFY2(r.err.endsWith("] 240/240\n"), qPrintable(r.err.right(80)));
+
+    const QJsonObject p = sim.last("P");
+    QVERIFY2(p.value("ok").toBool(), qPrintable(p.value("error").toString()));
+    const QImage printed(p.value("png").toString());
+    QCOMPARE(printed.size(), QSize(240, 154));
+    for (int y = 0; y < 154; ++y)
+        for (int x = 0; x < 240; ++x) {
+            const bool black = picture.valid(x, y) && qGray(picture.pixel(x, y)) < 128;
+            if ((qGray(printed.pixel(x, y)) < 128) != black)
+                QFAIL(qPrintable(QString("pixel (%1, %2) differs").arg(x).arg(y)));
+        }
 }
 
 QTEST_GUILESS_MAIN(TestKorvelctl)
