@@ -10,6 +10,7 @@
 #include <QMouseEvent>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QTimer>
 #include <QToolButton>
 
 #include "image/DateLayout.h"
@@ -157,6 +158,16 @@ void TForm1::buildDateFields()
     connect(Button141, &QPushButton::clicked, this, &TForm1::Button141Click);
     for (QRadioButton* radio : {Rradio_p_sh, Rradio_p_m, Rradio_e_sh, Rradio_e_m})
         connect(radio, &QRadioButton::toggled, this, &TForm1::refreshDatePreviews);
+
+    // The window may stay open past midnight: the previews follow the day.
+    auto* dayWatch = new QTimer(this);
+    dayWatch->setObjectName(QStringLiteral("dayWatch"));
+    dayWatch->setInterval(60 * 1000);
+    connect(dayWatch, &QTimer::timeout, this, [this] {
+        if (seams().today() != previewDay_)
+            refreshDatePreviews();
+    });
+    dayWatch->start();
 }
 
 void TForm1::setpos()
