@@ -35,7 +35,11 @@ void TForm1::FormCreate()
         label->move(251, 251);
     TextPlacing = false;
     Memo2->move(Memo2->x(), 20000);
-    step([this] { DismissTextOverlay(); });
+    // The overlay is dismissed even when the working bitmap cannot be written.
+    step([this] { SaveWorkingBitmap(); });
+    RemoveCaret();
+    Timer1->stop();
+    Label3->hide();
     connected = false;
     {
         std::lock_guard lock(dispatchMutex_);
