@@ -315,6 +315,29 @@ private slots:
         QCOMPARE(blackCount(shown(*form), QRect(100, 0, 140, 154)), 0); // one short word at the left
     }
 
+    void commitAtTheBottomEdge_data()
+    {
+        QTest::addColumn<int>("aboveBottom"); // 154 - (top + line height)
+        QTest::addColumn<bool>("moves");
+        QTest::newRow("reaches 154") << 0 << false;
+        QTest::newRow("one pixel short") << 1 << true;
+        QTest::newRow("past the bottom") << -5 << false;
+    }
+    void commitAtTheBottomEdge()
+    {
+        QFETCH(int, aboveBottom);
+        QFETCH(bool, moves);
+        click(form->SpeedButton6);
+        form->Timer1->stop();
+        const int line = form->Label3->height();
+        const int top = 154 - line - aboveBottom;
+        press(form->imagesend, QPoint(10, top));
+        click(key(form->panel_english, QStringLiteral("T")));
+        click(named(*form, "SpeedButton18"));
+        QCOMPARE(form->Label3->pos(), QPoint(10, moves ? top + line : top));
+        QVERIFY(blackCount(shown(*form)) > 0);
+    }
+
     // A double-click stamps where the overlay is, keeps it there with its
     // text, and writes a checkpoint first each time.
     void doubleClickStampsInPlace()
