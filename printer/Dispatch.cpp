@@ -84,7 +84,9 @@ void scanResponses(std::string_view text, std::vector<Effect>& out)
             out.push_back(message(r));
             out.push_back(withText(EffectKind::ShowLabelSend, kCaptionSaving));
             Effect reset = simple(EffectKind::ProgressReset);
-            reset.position = 0;
+            // The reset comes after the "%" test: steps that followed the "w" in this chunk still count.
+            const auto w = letters.find(r.text.front());
+            reset.position = int(std::count(letters.begin() + std::ptrdiff_t(w), letters.end(), '%'));
             reset.maximum = 100;
             out.push_back(reset);
             out.push_back(simple(EffectKind::StartTimer3));

@@ -117,6 +117,8 @@ void TestDispatch::chunks_data()
         << around("crnBGgaHhjdltqp{S@ek",
                   {"msg:@", "msg:e", "msg:k", "msg:S", "msg:{", "msg:p", "msg:q", "msg:t", "msg:l", "msg:d",
                    "msg:j", "msg:h", "msg:H", "msg:a", "msg:g", "msg:G", "msg:B", "msg:n", "msg:r", "msg:c"});
+    QTest::newRow("steps after the w of the same chunk count") << QStringList{"%w%%"}
+        << around("%w%%", {"advance:3", "msg:w", "show-label", "reset:2/100", "timer3"});
     QTest::newRow("a letter twice fires once; each % is a step") << QStringList{"dd%%"} << around("dd%%", {"advance:2", "msg:d"});
     QTest::newRow("saving")
         << QStringList{"w"} << around("w", {"msg:w", "show-label", "reset:0/100", "timer3"});
