@@ -302,8 +302,14 @@ bool TForm1::runImageUpload()
     const printer::JobResult result = writer->run(printer::imageUploadJob(values), [this](std::size_t done, std::size_t) {
         // Step 0 is the header; then 22 values a column.
         if (done > 1 && (done - 2) % image::kPositions == 0) {
-            const int column = int((done - 2) / image::kPositions);
-            postToUi([this, column] { status_send->setValue(column); });
+            // The line takes the stream faster than the bar can repaint: post only when
+            // the last update has been shown, and show the newest column then.
+            uploadColumn_ = int((done - 2) / image::kPositions);
+            if (!uploadProgressPosted_.exchange(true))
+                postToUi([this] {
+                    uploadProgressPosted_ = false;
+                    status_send->setValue(uploadColumn_);
+                });
         }
     });
     uploading_ = false;

@@ -254,6 +254,8 @@ private:
     QTimer* heldBackTimer_ = nullptr;
     std::atomic<bool> closing_{false};
     std::atomic<bool> uploading_{false};
+    std::atomic<int> uploadColumn_{0};
+    std::atomic<bool> uploadProgressPosted_{false};
     // "T" and "P" are answered by a request for the stream; a settings request
     // written in between would land inside the stream, so it waits for the upload.
     std::atomic<int> uploadRequestsPending_{0};
