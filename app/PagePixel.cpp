@@ -453,16 +453,12 @@ void TForm1::SpeedButton3Click()
 void TForm1::SpeedButton7Click()
 {
     const QString file = seams().openFileName(this, kPictureFilter);
-    if (!file.isEmpty()) {
-        QImage picture;
-        if (!picture.load(file)) {
-            seams().error(this, QStringLiteral(".فایل «%1» قابل استفاده نیست\n%2")
-                                    .arg(file, QStringLiteral("تصویر قابل خواندن نیست")));
-        } else {
+    if (!file.isEmpty())
+        guarded([&] {
+            const QImage picture = image::loadPicture(file);
             Image_load->setPixmap(QPixmap::fromImage(picture));
             Image_load->resize(picture.size());
-        }
-    }
+        });
     const QPixmap preview = Image_load->pixmap();
     logoMask_ = image::logoMask(preview.isNull() ? QImage() : preview.toImage());
     const QSize clip = image::logoClipSize(logoMask_.size());

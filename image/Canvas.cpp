@@ -60,11 +60,22 @@ void keepBlackAndWhite(QImage& picture)
 QImage readPicture(const QString& path)
 {
     QImageReader reader(path);
+    // A header may claim any size; refuse before the pixels are allocated.
+    const QSize size = reader.size();
+    if (size.width() > kMaxPictureSide || size.height() > kMaxPictureSide)
+        throw FileError(path, QStringLiteral("تصویر %1 × %2 نقطه است؛ بزرگترین تصویر قابل باز کردن %3 × %3 نقطه است")
+                                  .arg(size.width()).arg(size.height()).arg(kMaxPictureSide));
     QImage picture = reader.read();
     if (picture.isNull())
         throw FileError(path, reader.errorString());
     return picture;
 }
+
+} // namespace
+
+QImage loadPicture(const QString& path) { return readPicture(path); }
+
+namespace {
 
 QString systemReason(int error) { return QString::fromLocal8Bit(std::strerror(error)); }
 

@@ -28,6 +28,12 @@ private:
     QString file_, reason_;
 };
 
+// The largest picture side Open and Load logo accept.
+constexpr int kMaxPictureSide = 4096;
+// A picture file as it is, for the logo preview. Throws FileError when it
+// cannot be read or is larger than kMaxPictureSide on a side.
+QImage loadPicture(const QString& path);
+
 // $KORVEL_WORKDIR if set, else ~/korvel.
 QString workingFolder();
 // korvel.bmp in the working folder.

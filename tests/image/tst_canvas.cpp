@@ -404,6 +404,13 @@ void CanvasTest::loadFailureKeepsTheCanvas_data()
     QTest::newRow("missing") << "missing.bmp" << QByteArray();
     QTest::newRow("not a picture") << "text.bmp" << QByteArray("this is not a bitmap\n");
     QTest::newRow("truncated bitmap") << "cut.bmp" << QByteArray("BM\x10\x00\x00\x00", 6);
+    // 62 bytes claiming 5600 x 5600 pixels: refused before half a gigabyte is spent on it.
+    QByteArray huge("BM", 2);
+    auto le = [&huge](quint32 v, int bytes) { for (int i = 0; i < bytes; ++i) huge.append(char((v >> (8 * i)) & 0xFF)); };
+    le(54, 4); le(0, 4); le(54, 4);
+    le(40, 4); le(5600, 4); le(5600, 4); le(1, 2); le(24, 2); le(0, 4); le(0, 4); le(2835, 4); le(2835, 4); le(0, 4); le(0, 4);
+    huge.append(QByteArray(8, '\0'));
+    QTest::newRow("header claiming a huge picture") << "huge.bmp" << huge;
 }
 
 void CanvasTest::loadFailureKeepsTheCanvas()
