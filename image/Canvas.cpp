@@ -204,6 +204,10 @@ void Canvas::DrawShape(QPoint topLeft, QPoint bottomRight, PenMode mode)
     penMode_ = mode;
     if (picture_.isNull())
         return;
+    if (tool_ == DrawingTool::dtLine && penWidth_ <= 1) {
+        drawThinLine(topLeft, bottomRight, mode);
+        return;
+    }
     QPainter painter(&picture_);
     painter.setRenderHint(QPainter::Antialiasing, false);
     const bool notXor = mode == PenMode::pmNotXor;
@@ -237,6 +241,36 @@ void Canvas::DrawShape(QPoint topLeft, QPoint bottomRight, PenMode mode)
     }
     painter.end();
     keepBlackAndWhite(picture_);
+}
+
+// Qt leaves out the last pixel in its own drawing direction, which is the start
+// for lines drawn to the left or up. A thin line must cover its start and leave
+// out its end whichever way it runs, so its pixels are found first and fixed.
+void Canvas::drawThinLine(QPoint from, QPoint to, PenMode mode)
+{
+    if (from == to || penStyle_ == PenStyle::psClear)
+        return;
+    const QRect span = QRect::span(from, to);
+    QImage cover(span.size(), QImage::Format_ARGB32_Premultiplied);
+    cover.fill(Qt::transparent);
+    {
+        QPainter painter(&cover);
+        painter.setRenderHint(QPainter::Antialiasing, false);
+        QPen pen(QColor(Qt::black), 1, qtPenStyle(penStyle_), Qt::FlatCap, Qt::MiterJoin);
+        pen.setCosmetic(true);
+        painter.setPen(pen);
+        painter.drawLine(from - span.topLeft(), to - span.topLeft());
+    }
+    cover.setPixel(from - span.topLeft(), qRgba(0, 0, 0, 255));
+    cover.setPixel(to - span.topLeft(), qRgba(0, 0, 0, 0));
+    for (int y = 0; y < cover.height(); ++y)
+        for (int x = 0; x < cover.width(); ++x) {
+            const QPoint at = span.topLeft() + QPoint(x, y);
+            if (qAlpha(cover.pixel(x, y)) == 0 || !picture_.valid(at))
+                continue;
+            const bool black = mode == PenMode::pmCopy || picture_.pixel(at) != kBlack;
+            picture_.setPixel(at, black ? kBlack : kWhite);
+        }
 }
 
 void Canvas::newCanvas()

@@ -119,6 +119,7 @@ public:
 
 private:
     void resetAttributes();
+    void drawThinLine(QPoint from, QPoint to, PenMode mode);
 
     QImage picture_;
     PenStyle penStyle_ = PenStyle::psSolid;
