@@ -182,7 +182,7 @@ void TForm1::placeDateLabel(int index)
 {
     QLabel* label = dateLabels[size_t(index)];
     const auto id = image::DateLabel(index);
-    if (label->isVisible()) {
+    if (!label->isHidden()) {
         label->move(image::kParked.left, image::kParked.top);
         label->hide();
     } else {

@@ -505,7 +505,7 @@ void TForm1::Undo()
 
 void TForm1::SpeedButton6Click()
 {
-    if (Label3->isVisible()) {
+    if (!Label3->isHidden()) {
         TextPlacing = false;
         Label3->hide();
         return;
