@@ -130,6 +130,7 @@ public:
     int memoSelStart() const;
     void setMemoText(const QString& crlfText, int caret = -1);
     void MiladiToShamsi(int year, int month, int day);
+    void showTodayOnTextPage(const QDate& today);
 
     // Settings page.
     QToolButton *B7 = nullptr, *Image15 = nullptr, *Image12 = nullptr, *b5 = nullptr, *Image14 = nullptr;

@@ -164,8 +164,10 @@ void TForm1::buildDateFields()
     dayWatch->setObjectName(QStringLiteral("dayWatch"));
     dayWatch->setInterval(60 * 1000);
     connect(dayWatch, &QTimer::timeout, this, [this] {
-        if (seams().today() != previewDay_)
+        if (seams().today() != previewDay_) {
+            showTodayOnTextPage(seams().today());
             refreshDatePreviews();
+        }
     });
     dayWatch->start();
 }

@@ -19,6 +19,14 @@
 
 using namespace korvel;
 
+void TForm1::showTodayOnTextPage(const QDate& today)
+{
+    MiladiToShamsi(today.year(), today.month(), today.day()); // today's Solar date, not the expiry's
+    label_day->setNum(today.day());
+    label_month->setNum(today.month());
+    label_year->setNum(today.year());
+}
+
 void TForm1::FormCreate()
 {
     // Each step is reported on its own and the rest still run: one bad file must
@@ -49,11 +57,8 @@ void TForm1::FormCreate()
     label_font->setText(QStringLiteral("8"));
 
     const QDate today = seams().today();
-    MiladiToShamsi(today.year(), today.month(), today.day()); // today's Solar date stays on the text page
+    showTodayOnTextPage(today);
     DraggingDate = false;
-    label_day->setNum(today.day());
-    label_month->setNum(today.month());
-    label_year->setNum(today.year());
 
     std::optional<int> selected;
     step([&] {
