@@ -54,6 +54,14 @@ private slots:
                                                     QStringLiteral("@Image5"), QStringLiteral("@Image8"),
                                                     QStringLiteral("@Image9"), QStringLiteral("@Image7")}
                                      << "5E 59 5E 4D 5E 4D 5E 38 5E 74 5E 63 20" << "^Y^M^M^8^t^c ";
+        // Every token, Persian words, Persian digits and a line break in one message.
+        QTest::newRow("everything") << QStringList{U(u"تاریخ "), QStringLiteral("@Image2"), QStringLiteral("/"),
+                                                   QStringLiteral("@Image3"), QStringLiteral("/"), QStringLiteral("@Image1"),
+                                                   U(u" ۱۴۰۵"), QStringLiteral("\n"), U(u"ساعت "), QStringLiteral("@Image9"),
+                                                   U(u" شمارنده "), QStringLiteral("@Image7"), QStringLiteral("@Image6"),
+                                                   QStringLiteral("@Image4"), QStringLiteral("@Image5"), QStringLiteral("@Image8")}
+                                    // The isolated heh after dal shares its code 0xC8 with waw; the printer's font reads it as waw.
+                                    << QString() << U(u"خیرات ^d/^m/^y 1405\r\nتعاس ^t ودنرامش ^c^Y^M^M^8 ");
     }
     void tokensAndWordsArriveInPrintedOrder()
     {
@@ -76,14 +84,15 @@ private slots:
         QTRY_VERIFY_WITH_TIMEOUT(sim->last(QStringLiteral("T")).contains(QStringLiteral("hex")), 5000);
         const QJsonObject t = sim->last(QStringLiteral("T"));
         QVERIFY(t.value(QStringLiteral("ok")).toBool());
-        QCOMPARE(t.value(QStringLiteral("hex")).toString(), hex);
+        if (!hex.isNull())
+            QCOMPARE(t.value(QStringLiteral("hex")).toString(), hex);
         QCOMPARE(t.value(QStringLiteral("visual")).toString(), visual);
         QCOMPARE(t.value(QStringLiteral("codes")).toInt(), t.value(QStringLiteral("length")).toInt());
-        if (!visual.contains(QLatin1Char('\r'))) {
+        {
             // The preview is decoded from the same codes: the same letters in the printed order.
             // (The forms an end-form code stands for are each decoder's own reading.)
             QString shown = preview;
-            shown.remove(QChar(0x202D)).remove(QChar(0x202C));
+            shown.remove(QChar(0x202D)).remove(QChar(0x202C)).replace(QStringLiteral(" \u21B5 "), QStringLiteral("\r\n"));
             QCOMPARE(shown.normalized(QString::NormalizationForm_KC),
                      t.value(QStringLiteral("presentation")).toString().normalized(QString::NormalizationForm_KC));
         }
