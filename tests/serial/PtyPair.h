@@ -39,6 +39,13 @@ public:
     const std::string& slavePath() const { return slavePath_; }
     int slaveFd() const { return slave_; }
 
+    // The device goes away, as an unplugged adapter does.
+    void hangUp()
+    {
+        ::close(master_);
+        master_ = -1;
+    }
+
     // What the device "sends" to the component.
     bool send(const std::string& bytes)
     {

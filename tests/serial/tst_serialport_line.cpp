@@ -458,6 +458,24 @@ private slots:
         sp.Close();
     }
 
+    void deviceThatGoesAway()
+    {
+        // Not detected: the port stays open, writes return 0, Close still works.
+        Recorder r;
+        TSerialPort sp;
+        r.attach(sp);
+        sp.setPort(spCOM30);
+        sp.Open();
+        pty_->hangUp();
+        QCOMPARE(sp.SendString("lost"), 0u);
+        QCOMPARE(sp.IsConnected(), spCOM30);
+        QVERIFY(!sp.GetCD());
+        sp.Close();
+        QCOMPARE(sp.IsConnected(), spNone);
+        QCOMPARE(r.events(), (Events{"connect 30", "disconnect 30"}));
+        QCOMPARE(r.chunks(), std::vector<std::string>{});
+    }
+
     // ---- receiving ----------------------------------------------------------
 
     void receivedBytesArriveInOrder()
