@@ -21,7 +21,7 @@ korvel_install_deps() {
 korvel_build() { # build-dir [cmake args...]
   local dir=$1; shift
   if [ ! -f "$dir/CMakeCache.txt" ]; then
-    cmake -S . -B "$dir" -G Ninja -DCMAKE_BUILD_TYPE=Release "$@"
+    cmake -S . -B "$dir" -G Ninja -DCMAKE_BUILD_TYPE=Release "-DCMAKE_CXX_FLAGS_RELEASE=-O2 -DNDEBUG" "$@"
   fi
   cmake --build "$dir" -j"$(nproc)"
 }
