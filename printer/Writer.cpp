@@ -1,11 +1,15 @@
 #include "Writer.h"
 
+#include <algorithm>
 #include <exception>
 #include <future>
 
 namespace korvel::printer {
 
-LineWriter::LineWriter(SendFn send) : send_(std::move(send)), worker_([this] { work(); }) {}
+LineWriter::LineWriter(SendFn send, std::chrono::microseconds jobGap)
+    : send_(std::move(send)), jobGap_(jobGap), worker_([this] { work(); })
+{
+}
 
 LineWriter::~LineWriter()
 {
@@ -104,15 +108,22 @@ JobResult LineWriter::execute(const Job& job, const ProgressFn& progress)
     JobResult result;
     result.jobName = job.name;
     const std::size_t total = job.steps.size();
+    bool first = true;
     for (const Step& step : job.steps) {
         if (stopRequested_) { // an upload has thousands of writes: do not finish it for nobody
             JobResult r = cancelledResult(job);
             r.stepsDone = result.stepsDone;
             return r;
         }
-        if (step.pauseBefore.count() > 0) {
+        auto pause = std::chrono::duration_cast<std::chrono::steady_clock::duration>(step.pauseBefore);
+        if (first) {
+            const auto quiet = std::chrono::steady_clock::now() - lastWrite_;
+            pause = std::max(pause, std::chrono::duration_cast<std::chrono::steady_clock::duration>(jobGap_) - quiet);
+            first = false;
+        }
+        if (pause.count() > 0) {
             std::unique_lock lock(mutex_);
-            if (pause_.wait_for(lock, step.pauseBefore, [this] { return stopping_; })) {
+            if (pause_.wait_for(lock, pause, [this] { return stopping_; })) {
                 JobResult r = cancelledResult(job);
                 r.stepsDone = result.stepsDone;
                 return r;
@@ -121,6 +132,7 @@ JobResult LineWriter::execute(const Job& job, const ProgressFn& progress)
         std::uint32_t written = 0;
         try {
             written = send_(step.bytes);
+            lastWrite_ = std::chrono::steady_clock::now();
         } catch (const std::exception& e) {
             result.error = e.what();
             return result;

@@ -5,6 +5,7 @@
 #include "Protocol.h"
 
 #include <atomic>
+#include <chrono>
 #include <condition_variable>
 #include <cstdint>
 #include <deque>
@@ -31,7 +32,10 @@ using ProgressFn = std::function<void(std::size_t, std::size_t)>;
 
 class LineWriter {
 public:
-    explicit LineWriter(SendFn send);
+    // jobGap: the least silence between the last write of one job and the first
+    // of the next. The printer ends a variable-length parameter (the year of a
+    // date, a layout) by silence, so a job must not follow another at once.
+    explicit LineWriter(SendFn send, std::chrono::microseconds jobGap = kLongPause);
     // Pending jobs are cancelled (their done still runs) and a pause under way
     // is cut short; returns once the worker has ended.
     ~LineWriter();
@@ -63,6 +67,8 @@ private:
     static JobResult cancelledResult(const Job& job);
 
     SendFn send_;
+    const std::chrono::microseconds jobGap_;
+    std::chrono::steady_clock::time_point lastWrite_{};  // worker thread only
     mutable std::mutex mutex_;
     std::condition_variable wake_;   // new job or stop
     std::condition_variable pause_;  // cut a pause short on stop

@@ -70,6 +70,7 @@ class TestWriter : public QObject {
 private slots:
     void jobsFromTwoThreadsNeverInterleave();
     void pausesComeBeforeTheirWrite();
+    void jobsAreKeptApartBySilence();
     void failingWriteEndsItsJob_data();
     void failingWriteEndsItsJob();
     void runWaitsAndReportsProgress();
@@ -127,6 +128,20 @@ void TestWriter::pausesComeBeforeTheirWrite()
     QCOMPARE(rec.bytes(), (QStringList{"d", "25", "03", "07"}));
     QVERIFY(w[1].at - w[0].at >= 30ms);
     QVERIFY(w[3].at - w[2].at >= 30ms);
+}
+
+void TestWriter::jobsAreKeptApartBySilence()
+{
+    // A layout's digits end by silence: the "u" queued behind must not run on into them.
+    Recorder rec;
+    LineWriter writer(rec.fn(), 40ms);
+    writer.submit(makeJob("production date layout", {"J", "023251251251251251251"}));
+    QVERIFY(writer.run(makeJob("request settings", {"u"})).ok);
+    QVERIFY(writer.run(makeJob("ink amount", {"q", "\x05"})).ok);
+    const auto w = rec.writes();
+    QCOMPARE(rec.bytes(), (QStringList{"J", "023251251251251251251", "u", "q", "\x05"}));
+    QVERIFY(w[2].at - w[1].at >= 40ms);
+    QVERIFY(w[3].at - w[2].at >= 40ms);
 }
 
 void TestWriter::failingWriteEndsItsJob_data()
