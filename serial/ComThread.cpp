@@ -110,6 +110,11 @@ void TComThread::Execute()
             const DeviceHandle h = ComDevice.load();
             const std::int64_t waiting = d.backend.bytesWaiting(h);
             const std::size_t n = waiting > 0 ? static_cast<std::size_t>(waiting) : 0;
+            // An open device that cannot say what is queued has gone away.
+            if (waiting < 0 && !lostReported_) {
+                lostReported_ = true;
+                deliver(&TComThread::DoDeviceLost);
+            }
             if (running() && n > 0) {
                 d.FIsReceiving.store(true);
                 received_.assign(n + 1, '\0');
@@ -198,6 +203,13 @@ void TComThread::DoConnect()
     const TCommPort port = Owner->d->connectedTo(generation_);
     if (Owner->OnConnect && port != spNone)
         Owner->OnConnect(Owner, port);
+}
+
+void TComThread::DoDeviceLost()
+{
+    const TCommPort port = Owner->d->connectedTo(generation_);
+    if (Owner->OnDeviceLost && port != spNone)
+        Owner->OnDeviceLost(Owner, port);
 }
 
 void TComThread::DoDisconnect()

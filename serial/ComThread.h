@@ -47,11 +47,13 @@ private:
     void DoLineStatusChange();
     void DoConnect();
     void DoDisconnect();
+    void DoDeviceLost();
 
     TSerialPort* const Owner;
     std::atomic<DeviceHandle> ComDevice{kInvalidHandle};
     std::uint64_t generation_ = 0;
     std::string received_;  // the batch being delivered; receive thread (and its synchronised relay) only
+    bool lostReported_ = false;  // receive thread only
     std::shared_mutex deviceMutex_;
     std::atomic<bool> terminated_{false};
     std::atomic<bool> finished_{false};

@@ -118,6 +118,9 @@ public:
     TLineStatusEvent OnLineStatusChange;
     TConnectEvent OnConnect;
     TConnectEvent OnDisconnect;
+    // Fired once by the receive thread when the open device stops answering
+    // (an unplugged adapter, a closed terminal). The port stays open until Close.
+    TConnectEvent OnDeviceLost;
 
     // Public, not stored.
     bool IsSending() const;

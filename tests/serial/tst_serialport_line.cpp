@@ -37,6 +37,7 @@ public:
     {
         sp.OnConnect = [this](TSerialPort*, TCommPort p) { add("connect " + std::to_string(int(p))); };
         sp.OnDisconnect = [this](TSerialPort*, TCommPort p) { add("disconnect " + std::to_string(int(p))); };
+        sp.OnDeviceLost = [this](TSerialPort*, TCommPort p) { add("lost " + std::to_string(int(p))); };
         sp.OnReceive = [this](TSerialPort*, const std::string& bytes) { addChunk(bytes); };
     }
     void add(const std::string& e)
@@ -460,19 +461,22 @@ private slots:
 
     void deviceThatGoesAway()
     {
-        // Not detected: the port stays open, writes return 0, Close still works.
+        // Reported once by the receive thread; the port stays open, writes
+        // return 0, Close still works.
         Recorder r;
         TSerialPort sp;
         r.attach(sp);
         sp.setPort(spCOM30);
         sp.Open();
         pty_->hangUp();
+        WAIT_VERIFY(r.events().size() == 2);
         QCOMPARE(sp.SendString("lost"), 0u);
         QCOMPARE(sp.IsConnected(), spCOM30);
         QVERIFY(!sp.GetCD());
+        std::this_thread::sleep_for(std::chrono::milliseconds(200)); // a few more polls of the dead device
         sp.Close();
         QCOMPARE(sp.IsConnected(), spNone);
-        QCOMPARE(r.events(), (Events{"connect 30", "disconnect 30"}));
+        QCOMPARE(r.events(), (Events{"connect 30", "lost 30", "disconnect 30"}));
         QCOMPARE(r.chunks(), std::vector<std::string>{});
     }
 
