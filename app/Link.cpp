@@ -55,6 +55,7 @@ void TForm1::bl_connect()
 {
     writeSettingsFile();
     SerialPort1->Close();
+    ++lineEpoch_; // what is still told of the old line is stale
     SerialPort1->setPort(serial::TCommPort(comboportselect->currentIndex() + 1));
     SerialPort1->Open();
     connected = true;
@@ -87,25 +88,51 @@ bool TForm1::sendCommand(printer::Job job)
 void TForm1::submitJob(printer::Job job)
 {
     const bool startsTimer = job.startsNoReplyTimer;
-    writer->submit(std::move(job), [this, startsTimer](const printer::JobResult& result) {
-        postToUi([this, result, startsTimer] { onJobDone(result, startsTimer); });
+    const unsigned epoch = lineEpoch_;
+    writer->submit(std::move(job), [this, startsTimer, epoch](const printer::JobResult& result) {
+        postToUi([this, result, startsTimer, epoch] { onJobDone(result, startsTimer, epoch); });
     });
 }
 
-void TForm1::onJobDone(const printer::JobResult& result, bool startsNoReplyTimer)
+void TForm1::onJobDone(const printer::JobResult& result, bool startsNoReplyTimer, unsigned epoch)
 {
     if (result.ok) {
-        if (startsNoReplyTimer && !Timer2->isActive())
+        // A line already reported lost will not answer; the operator knows.
+        if (startsNoReplyTimer && !Timer2->isActive() && lostEpoch_ != epoch)
             Timer2->start();
         return;
     }
     if (result.cancelled || closing_)
         return;
-    reportWriteFailure(result.jobName, result.error);
+    reportWriteFailure(result.jobName, result.error, epoch);
 }
 
-void TForm1::reportWriteFailure(const std::string& jobName, const std::string& error)
+bool TForm1::claimLineLoss(unsigned epoch)
 {
+    return epoch == lineEpoch_ && lostEpoch_.exchange(epoch) != epoch;
+}
+
+void TForm1::deviceLost()
+{
+    if (closing_)
+        return;
+    const unsigned epoch = lineEpoch_;
+    postToUi([this, epoch] {
+        if (closing_ || !claimLineLoss(epoch))
+            return;
+        connected = false;
+        writer->cancelPending();
+        Timer2->stop();
+        seams().error(this, QStringLiteral(".ارتباط با چاپگر روی %1 قطع شد")
+                                .arg(QString::fromStdString(SerialPort1->CommPortToString(SerialPort1->Port()))));
+    });
+}
+
+void TForm1::reportWriteFailure(const std::string& jobName, const std::string& error, unsigned epoch)
+{
+    // One failure of a line is told once, whichever write or poll meets it first.
+    if (!claimLineLoss(epoch))
+        return;
     // The line is no longer to be trusted: what is queued behind would fail too,
     // and the next command must connect again.
     connected = false;
@@ -192,9 +219,10 @@ void TForm1::SerialPort1Receive(const std::string& buffer)
 
 bool TForm1::writeSettingsRequest()
 {
+    const unsigned epoch = lineEpoch_;
     const printer::JobResult result = writer->run(printer::requestSettingsJob());
     if (!result.ok && !result.cancelled)
-        reportWriteFailure(result.jobName, result.error);
+        reportWriteFailure(result.jobName, result.error, epoch);
     return result.ok;
 }
 
@@ -275,6 +303,7 @@ bool TForm1::runTextUpload()
 {
     QString message;
     runOnUi([this, &message] { message = memoText(); });
+    const unsigned epoch = lineEpoch_;
     const text::TextStream stream = text::encodeTextStream(toU16(message));
     if (!stream.sendable()) {
         // The send button refuses such a text; it may have been edited since.
@@ -283,13 +312,14 @@ bool TForm1::runTextUpload()
     }
     const printer::JobResult result = writer->run(printer::textUploadJob(stream.bytes));
     if (!result.ok && !result.cancelled)
-        reportWriteFailure(result.jobName, result.error);
+        reportWriteFailure(result.jobName, result.error, epoch);
     return result.ok;
 }
 
 bool TForm1::runImageUpload()
 {
     std::vector<std::int32_t> values;
+    const unsigned epoch = lineEpoch_;
     uploading_ = true;
     runOnUi([this, &values] {
         values.assign(columnBuffer.begin(), columnBuffer.begin() + image::kValues);
@@ -315,7 +345,7 @@ bool TForm1::runImageUpload()
     uploading_ = false;
     if (!result.ok) {
         if (!result.cancelled)
-            reportWriteFailure(result.jobName, result.error);
+            reportWriteFailure(result.jobName, result.error, epoch);
         return false;
     }
     QString traceError;

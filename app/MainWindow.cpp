@@ -118,6 +118,7 @@ void TForm1::buildFrame()
     SerialPort1->setPort(korvel::serial::spCOM30);
     SerialPort1->setBaudRate(korvel::serial::br009600);
     SerialPort1->OnReceive = [this](korvel::serial::TSerialPort*, const std::string& buffer) { SerialPort1Receive(buffer); };
+    SerialPort1->OnDeviceLost = [this](korvel::serial::TSerialPort*, korvel::serial::TCommPort) { deviceLost(); };
     writer = std::make_unique<korvel::printer::LineWriter>(
         [port = SerialPort1.get()](const std::string& bytes) { return port->SendString(bytes); });
 }

@@ -239,9 +239,15 @@ private:
     // Runs body; an error is shown as the default error display does.
     bool guarded(const std::function<void()>& body);
     void FormCreate();
-    void reportWriteFailure(const std::string& jobName, const std::string& error);
+    void reportWriteFailure(const std::string& jobName, const std::string& error, unsigned epoch);
     void submitJob(korvel::printer::Job job);
-    void onJobDone(const korvel::printer::JobResult& result, bool startsNoReplyTimer);
+    void onJobDone(const korvel::printer::JobResult& result, bool startsNoReplyTimer, unsigned epoch);
+    // Receive thread: the open device went away.
+    void deviceLost();
+    // Each connection is an epoch of the line; true for the first to tell of its loss.
+    bool claimLineLoss(unsigned epoch);
+    std::atomic<unsigned> lineEpoch_{0};
+    std::atomic<unsigned> lostEpoch_{0};
     // Receive thread: one chunk from the printer.
     void SerialPort1Receive(const std::string& buffer);
     void applyEffect(const korvel::printer::Effect& effect);
