@@ -1,6 +1,7 @@
 // Picture in, picture out: what the canvas shows is what the printer receives.
 #include <QComboBox>
 #include <QImage>
+#include <QJsonArray>
 #include <QLabel>
 #include <QProcess>
 #include <QProgressBar>
@@ -119,6 +120,35 @@ private slots:
         QString where;
         QVERIFY2(samePicture(form->canvas->image(), original.convertToFormat(QImage::Format_RGB32), &where), qPrintable(where));
         sendAndCompare(original.convertToFormat(QImage::Format_RGB32));
+    }
+
+    void stampedWordAndLayoutReachThePrinter()
+    {
+        form->findChild<QToolButton*>(QStringLiteral("SpeedButton6"))->click(); // the overlay, empty at (0, 0)
+        auto* farsi = form->findChild<QWidget*>(QStringLiteral("panel_farsi"));
+        for (const QString& letter : {QStringLiteral("س"), QStringLiteral("ل"), QStringLiteral("ا"), QStringLiteral("م")})
+            for (auto* key : farsi->findChildren<QToolButton*>())
+                if (key->property("keyCaption").toString() == letter)
+                    key->click();
+        form->Label3->move(40, 60);
+        form->findChild<QToolButton*>(QStringLiteral("SpeedButton24"))->click(); // commit
+        int black = 0;
+        for (int y = 60; y < 100; ++y)
+            for (int x = 40; x < 140; ++x)
+                black += form->canvas->isBlack(x, y);
+        QVERIFY2(black > 40, qPrintable(QString::number(black))); // the word is in the picture now
+
+        for (const char* name : {"SpeedButton8", "SpeedButton9", "SpeedButton10"})
+            form->findChild<QToolButton*>(QLatin1String(name))->click();
+        QString expected = QStringLiteral("013");
+        for (int i = 0; i < 3; ++i)
+            expected += QStringLiteral("%1%2").arg(form->dateLabels[size_t(i)]->x(), 3, 10, QLatin1Char('0'))
+                            .arg(form->dateLabels[size_t(i)]->y(), 3, 10, QLatin1Char('0'));
+        form->findChild<QToolButton*>(QStringLiteral("SpeedButton37"))->click();
+        QVERIFY(sim->waitFor(QStringLiteral("J")));
+        QCOMPARE(sim->last(QStringLiteral("J")).value(QStringLiteral("params")).toArray().first().toString(), expected);
+        QTRY_VERIFY_WITH_TIMEOUT(env->seams.allMessages().contains(msg(korvel::printer::kMsgProductionDateSet)), 5000);
+        sendAndCompare(form->canvas->image()); // the date fields are not drawn: only the word is
     }
 
     void storeInSlotDrivesTheProgressBar()
