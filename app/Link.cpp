@@ -344,6 +344,12 @@ bool TForm1::runImageUpload()
     });
     uploading_ = false;
     if (!result.ok) {
+        // The picture did not go out: nothing may go on saying it is on its way.
+        if (!closing_)
+            runOnUi([this] {
+                label_send->hide();
+                status_send->hide();
+            });
         if (!result.cancelled)
             reportWriteFailure(result.jobName, result.error, epoch);
         return false;
