@@ -4,6 +4,7 @@
 #include <QComboBox>
 #include <QDir>
 #include <QElapsedTimer>
+#include <QLabel>
 #include <QPlainTextEdit>
 #include <QProgressBar>
 #include <QRadioButton>
@@ -192,6 +193,11 @@ private slots:
         QVERIFY2(env->seams.allErrors().size() == errors, qPrintable(report()));
         if (errors > 0)
             QVERIFY(!form->connected);
+        // No caption or bar is left claiming an upload or a save is under way.
+        const bool busyCaption = form->label_send->text() == msg(kCaptionUploadingImage) ||
+                                 form->label_send->text() == msg(kCaptionSaving);
+        QVERIFY2(form->label_send->isHidden() || !busyCaption, qPrintable(form->label_send->text()));
+        QVERIFY(form->status_send->isHidden());
         QVERIFY2(probe.worstGap() < 500, qPrintable(QStringLiteral("UI stalled %1 ms").arg(probe.worstGap())));
 
         // The printer comes back healthy on the same port; a lost line is noticed once.
