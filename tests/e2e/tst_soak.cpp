@@ -85,7 +85,9 @@ private slots:
         }
         const qint64 end = residentKb();
         qInfo("VmRSS after warm-up %lld kB, at the end %lld kB, growth %lld kB", warm, end, end - warm);
+#ifndef __SANITIZE_ADDRESS__ // its quarantine keeps freed memory resident; LeakSanitizer judges leaks there
         QVERIFY2(end - warm < 20 * 1024, qPrintable(QStringLiteral("grew %1 kB").arg(end - warm)));
+#endif
 
         // The printer heard every one of them.
         const QStringList heard = sim.commands();
