@@ -14,6 +14,7 @@
 #include <functional>
 #include <memory>
 #include <mutex>
+#include <optional>
 #include <string>
 
 #include "printer/Dispatch.h"
@@ -112,6 +113,7 @@ public:
     void refreshOverlay();
     void refreshDatePreviews();
     int slotDigit() const;  // 1 ... 5, 0 when none is checked
+    std::optional<int> penSizeValue();
 
     // Text page.
     QFrame* Panel5 = nullptr;

@@ -78,30 +78,43 @@ void TForm1::buildDateFields()
     }
 
     const int left = 820;
-    auto* production = new QGroupBox(QStringLiteral("تولید"), pagePixel);
-    production->setObjectName(QStringLiteral("Panel_production"));
-    production->setGeometry(left, 134, 230, 110);
-    production->setLayoutDirection(Qt::RightToLeft);
-    SpeedButton19 = smallButton(production, "SpeedButton19", QStringLiteral("-"), QRect(150, 22, 28, 28));
-    label_date_font = new QLabel(QStringLiteral("3"), production);
-    label_date_font->setObjectName(QStringLiteral("label_date_font"));
-    label_date_font->setGeometry(180, 22, 20, 28);
-    label_date_font->setAlignment(Qt::AlignCenter);
-    SpeedButton33 = smallButton(production, "SpeedButton33", QStringLiteral("+"), QRect(200, 22, 28, 28));
-    Rradio_p_sh = new QRadioButton(QStringLiteral("شمسی"), production);
-    Rradio_p_sh->setObjectName(QStringLiteral("Rradio_p_sh"));
-    Rradio_p_sh->setGeometry(80, 56, 70, 22);
-    Rradio_p_m = new QRadioButton(QStringLiteral("میلادی"), production);
-    Rradio_p_m->setObjectName(QStringLiteral("Rradio_p_m"));
-    Rradio_p_m->setGeometry(80, 80, 70, 22);
-    Rradio_p_sh->setChecked(true);
+    // A size digit between its down and up buttons.
+    auto sizeRow = [](QWidget* panel, QToolButton*& down, const char* downName, QLabel*& digit, const char* digitName,
+                      QToolButton*& up, const char* upName, int y) {
+        down = smallButton(panel, downName, QStringLiteral("-"), QRect(150, y, 28, 28));
+        digit = new QLabel(QStringLiteral("3"), panel);
+        digit->setObjectName(QLatin1String(digitName));
+        digit->setGeometry(180, y, 20, 28);
+        digit->setAlignment(Qt::AlignCenter);
+        up = smallButton(panel, upName, QStringLiteral("+"), QRect(200, y, 28, 28));
+    };
+    // "شمسی" (checked) above "میلادی".
+    auto calendarPair = [](QWidget* panel, QRadioButton*& solar, const char* solarName, QRadioButton*& gregorian,
+                           const char* gregorianName, int y) {
+        solar = new QRadioButton(QStringLiteral("شمسی"), panel);
+        solar->setObjectName(QLatin1String(solarName));
+        solar->setGeometry(80, y, 70, 22);
+        gregorian = new QRadioButton(QStringLiteral("میلادی"), panel);
+        gregorian->setObjectName(QLatin1String(gregorianName));
+        gregorian->setGeometry(80, y + 24, 70, 22);
+        solar->setChecked(true);
+    };
+    auto panel = [this, left](const QString& title, const char* name, int top, int height) {
+        auto* box = new QGroupBox(title, pagePixel);
+        box->setObjectName(QLatin1String(name));
+        box->setGeometry(left, top, 230, height);
+        box->setLayoutDirection(Qt::RightToLeft);
+        return box;
+    };
+
+    QGroupBox* production = panel(QStringLiteral("تولید"), "Panel_production", 134, 110);
+    sizeRow(production, SpeedButton19, "SpeedButton19", label_date_font, "label_date_font", SpeedButton33,
+            "SpeedButton33", 22);
+    calendarPair(production, Rradio_p_sh, "Rradio_p_sh", Rradio_p_m, "Rradio_p_m", 56);
     SpeedButton37 = smallButton(production, "SpeedButton37", QString(), QRect(6, 22, 60, 60), "send-layout",
                                 QStringLiteral("ارسال محل تاریخ تولید"));
 
-    auto* expiry = new QGroupBox(QStringLiteral("انقضا"), pagePixel);
-    expiry->setObjectName(QStringLiteral("Panel_expiry"));
-    expiry->setGeometry(left, 246, 230, 150);
-    expiry->setLayoutDirection(Qt::RightToLeft);
+    QGroupBox* expiry = panel(QStringLiteral("انقضا"), "Panel_expiry", 246, 150);
     Button159 = smallButton(expiry, "Button159", QStringLiteral("-"), QRect(100, 22, 28, 28));
     label_expire = new QLabel(QStringLiteral("30"), expiry);
     label_expire->setObjectName(QStringLiteral("label_expire"));
@@ -110,19 +123,9 @@ void TForm1::buildDateFields()
     Button154 = smallButton(expiry, "Button154", QStringLiteral("+"), QRect(166, 22, 28, 28));
     auto* days = new QLabel(QStringLiteral("روز"), expiry);
     days->setGeometry(196, 22, 30, 28);
-    SpeedButton34 = smallButton(expiry, "SpeedButton34", QStringLiteral("-"), QRect(150, 56, 28, 28));
-    label_edate_font = new QLabel(QStringLiteral("3"), expiry);
-    label_edate_font->setObjectName(QStringLiteral("label_edate_font"));
-    label_edate_font->setGeometry(180, 56, 20, 28);
-    label_edate_font->setAlignment(Qt::AlignCenter);
-    SpeedButton35 = smallButton(expiry, "SpeedButton35", QStringLiteral("+"), QRect(200, 56, 28, 28));
-    Rradio_e_sh = new QRadioButton(QStringLiteral("شمسی"), expiry);
-    Rradio_e_sh->setObjectName(QStringLiteral("Rradio_e_sh"));
-    Rradio_e_sh->setGeometry(80, 92, 70, 22);
-    Rradio_e_m = new QRadioButton(QStringLiteral("میلادی"), expiry);
-    Rradio_e_m->setObjectName(QStringLiteral("Rradio_e_m"));
-    Rradio_e_m->setGeometry(80, 116, 70, 22);
-    Rradio_e_sh->setChecked(true);
+    sizeRow(expiry, SpeedButton34, "SpeedButton34", label_edate_font, "label_edate_font", SpeedButton35,
+            "SpeedButton35", 56);
+    calendarPair(expiry, Rradio_e_sh, "Rradio_e_sh", Rradio_e_m, "Rradio_e_m", 92);
     SpeedButton36 = smallButton(expiry, "SpeedButton36", QString(), QRect(6, 22, 56, 56), "send-days",
                                 QStringLiteral("ارسال روزهای انقضا"));
     SpeedButton38 = smallButton(expiry, "SpeedButton38", QString(), QRect(6, 84, 56, 56), "send-layout",

@@ -360,37 +360,34 @@ void TForm1::FormMouseUp(int x, int y)
     refreshCanvas();
 }
 
-void TForm1::PenSizeChange()
+// The pen width as typed; a text that is no number is reported and gives nothing.
+std::optional<int> TForm1::penSizeValue()
 {
     bool ok = false;
-    const int width = PenSize->text().toInt(&ok);
+    const int n = PenSize->text().toInt(&ok);
     if (!ok) {
         seams().error(this, QStringLiteral("'%1' is not a valid integer value").arg(PenSize->text()));
-        return;
+        return std::nullopt;
     }
-    canvas->setPenWidth(width);
+    return n;
+}
+
+void TForm1::PenSizeChange()
+{
+    if (const auto width = penSizeValue())
+        canvas->setPenWidth(*width);
 }
 
 void TForm1::Button140Click()
 {
-    bool ok = false;
-    const int n = PenSize->text().toInt(&ok);
-    if (!ok) {
-        seams().error(this, QStringLiteral("'%1' is not a valid integer value").arg(PenSize->text()));
-        return;
-    }
-    PenSize->setText(QString::number(image::penSizeUp(n)));
+    if (const auto n = penSizeValue())
+        PenSize->setText(QString::number(image::penSizeUp(*n)));
 }
 
 void TForm1::Button142Click()
 {
-    bool ok = false;
-    const int n = PenSize->text().toInt(&ok);
-    if (!ok) {
-        seams().error(this, QStringLiteral("'%1' is not a valid integer value").arg(PenSize->text()));
-        return;
-    }
-    PenSize->setText(QString::number(image::penSizeDown(n)));
+    if (const auto n = penSizeValue())
+        PenSize->setText(QString::number(image::penSizeDown(*n)));
 }
 
 void TForm1::SpeedButton1Click()
