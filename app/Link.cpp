@@ -2,6 +2,7 @@
 // writer, and carrying out what the dispatcher decides for each received chunk.
 #include "MainWindow.h"
 
+#include "QtHooks.h"
 #include "UiSeams.h"
 
 #include <QComboBox>
@@ -34,11 +35,7 @@ std::u16string toU16(const QString& s) { return std::u16string(reinterpret_cast<
 
 void TForm1::runOnUi(const std::function<void()>& call)
 {
-    if (QThread::currentThread() == thread()) {
-        call();
-        return;
-    }
-    QMetaObject::invokeMethod(this, call, Qt::BlockingQueuedConnection);
+    callOnThreadOf(this, call);
 }
 
 void TForm1::postToUi(std::function<void()> call)
