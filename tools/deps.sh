@@ -1,6 +1,6 @@
 # Sourced by ./run and ./test: installs the Debian packages the build and the tests need.
 KORVEL_PACKAGES=(cmake ninja-build g++ clang pkg-config qt6-base-dev libqt6svg6 libicu-dev
-                 fonts-noto-core fonts-dejavu-core xvfb xauth imagemagick libclang-rt-14-dev)
+                 fonts-noto-core fonts-dejavu-core xvfb xauth imagemagick libclang-rt-14-dev ccache)
 
 korvel_install_deps() {
   local missing=()
@@ -21,7 +21,9 @@ korvel_install_deps() {
 korvel_build() { # build-dir [cmake args...]
   local dir=$1; shift
   if [ ! -f "$dir/CMakeCache.txt" ]; then
-    cmake -S . -B "$dir" -G Ninja -DCMAKE_BUILD_TYPE=Release "-DCMAKE_CXX_FLAGS_RELEASE=-O2 -DNDEBUG" "$@"
+    # ccache keeps a second run, and the other build folders, from compiling the same file twice.
+    cmake -S . -B "$dir" -G Ninja -DCMAKE_BUILD_TYPE=Release "-DCMAKE_CXX_FLAGS_RELEASE=-O2 -DNDEBUG" \
+      -DCMAKE_CXX_COMPILER_LAUNCHER=ccache -DCMAKE_C_COMPILER_LAUNCHER=ccache "$@"
   fi
   cmake --build "$dir" -j"$(nproc)"
 }
