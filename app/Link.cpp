@@ -190,6 +190,7 @@ void TForm1::SerialPort1Receive(const std::string& buffer)
         case printer::EffectKind::WriteRequestSettings:
             if (uploadRequestsPending_ > 0) {
                 settingsRequestDeferred_ = true;
+                postToUi([this] { deferredRequestTimer_->start(); });
                 break;
             }
             if (!writeSettingsRequest())
@@ -221,6 +222,15 @@ bool TForm1::writeSettingsRequest()
     if (!result.ok && !result.cancelled)
         reportWriteFailure(result.jobName, result.error, epoch);
     return result.ok;
+}
+
+void TForm1::sendDeferredSettingsRequest()
+{
+    // The printer never asked for the stream it was told of: the request need wait no longer.
+    if (!settingsRequestDeferred_.exchange(false))
+        return;
+    uploadRequestsPending_ = 0;
+    submitJob(printer::requestSettingsJob());
 }
 
 void TForm1::expectUploadRequest()

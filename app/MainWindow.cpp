@@ -113,6 +113,10 @@ void TForm1::buildFrame()
     heldBackTimer_->setSingleShot(true);
     heldBackTimer_->setInterval(int(korvel::printer::kHeldBackFlush.count()));
     connect(heldBackTimer_, &QTimer::timeout, this, &TForm1::flushHeldBack);
+    deferredRequestTimer_ = new QTimer(this);
+    deferredRequestTimer_->setSingleShot(true);
+    deferredRequestTimer_->setInterval(3000);
+    connect(deferredRequestTimer_, &QTimer::timeout, this, &TForm1::sendDeferredSettingsRequest);
 
     SerialPort1 = std::make_unique<korvel::serial::TSerialPort>();
     SerialPort1->setPort(korvel::serial::spCOM30);

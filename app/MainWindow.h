@@ -269,6 +269,8 @@ private:
     // written in between would land inside the stream, so it waits for the upload.
     std::atomic<int> uploadRequestsPending_{0};
     std::atomic<bool> settingsRequestDeferred_{false};
+    QTimer* deferredRequestTimer_ = nullptr; // gives up waiting for an upload request
+    void sendDeferredSettingsRequest();
     void expectUploadRequest();
     bool writeSettingsRequest();
 

@@ -2,6 +2,7 @@
 #include <QComboBox>
 #include <QFile>
 #include <QLabel>
+#include <QPlainTextEdit>
 #include <QSlider>
 #include <QTest>
 #include <QToolButton>
@@ -176,6 +177,19 @@ private slots:
         QVERIFY(sim->waitFor(QStringLiteral("H")));
         QCOMPARE(sim->commands().first(), QStringLiteral("!"));
         QTRY_VERIFY_WITH_TIMEOUT(env->seams.allMessages().contains(msg(korvel::printer::kMsgRightToLeft)), 5000);
+    }
+
+    void settingsRequestWaitsForARequestedStreamButNotForever()
+    {
+        startSim({QStringLiteral("--no-upload-reply"), QStringLiteral("--settings"), QStringLiteral("4,4,4,4,4")});
+        openWindow();
+        form->findChild<QPlainTextEdit*>(QStringLiteral("Memo1"))->setPlainText(QStringLiteral("abc"));
+        click("SpeedButton30"); // "!" and "T"; the printer acknowledges and never asks for the text
+        QVERIFY(sim->waitFor(QStringLiteral("T")));
+        QTest::qWait(500);
+        QVERIFY(!sim->commands().contains(QStringLiteral("u"))); // it might still ask: the request waits
+        QVERIFY(sim->waitFor(QStringLiteral("u"), 1, 6000));
+        QTRY_COMPARE_WITH_TIMEOUT(slider("TrackBar4")->value(), 4, 5000);
     }
 
     void missingDeviceNamesThePort()
