@@ -116,11 +116,11 @@ JobResult LineWriter::execute(const Job& job, const ProgressFn& progress)
             return r;
         }
         auto pause = std::chrono::duration_cast<std::chrono::steady_clock::duration>(step.pauseBefore);
-        if (first) {
+        if (first && lastWasParameter_) {
             const auto quiet = std::chrono::steady_clock::now() - lastWrite_;
             pause = std::max(pause, std::chrono::duration_cast<std::chrono::steady_clock::duration>(jobGap_) - quiet);
-            first = false;
         }
+        first = false;
         if (pause.count() > 0) {
             std::unique_lock lock(mutex_);
             if (pause_.wait_for(lock, pause, [this] { return stopping_; })) {
@@ -133,6 +133,7 @@ JobResult LineWriter::execute(const Job& job, const ProgressFn& progress)
         try {
             written = send_(step.bytes);
             lastWrite_ = std::chrono::steady_clock::now();
+            lastWasParameter_ = result.stepsDone > 0;
         } catch (const std::exception& e) {
             result.error = e.what();
             return result;

@@ -32,9 +32,10 @@ using ProgressFn = std::function<void(std::size_t, std::size_t)>;
 
 class LineWriter {
 public:
-    // jobGap: the least silence between the last write of one job and the first
-    // of the next. The printer ends a variable-length parameter (the year of a
-    // date, a layout) by silence, so a job must not follow another at once.
+    // jobGap: the least silence between a job that ended with a parameter and
+    // the next. The printer ends a variable-length parameter (the year of a
+    // date, a layout) by silence, so such a job must not be followed at once;
+    // a lone command letter ("!", "u", "T") needs no silence after it.
     explicit LineWriter(SendFn send, std::chrono::microseconds jobGap = kLongPause);
     // Pending jobs are cancelled (their done still runs) and a pause under way
     // is cut short; returns once the worker has ended.
@@ -69,6 +70,7 @@ private:
     SendFn send_;
     const std::chrono::microseconds jobGap_;
     std::chrono::steady_clock::time_point lastWrite_{};  // worker thread only
+    bool lastWasParameter_ = false;                       // worker thread only
     mutable std::mutex mutex_;
     std::condition_variable wake_;   // new job or stop
     std::condition_variable pause_;  // cut a pause short on stop

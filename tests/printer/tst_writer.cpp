@@ -134,14 +134,21 @@ void TestWriter::jobsAreKeptApartBySilence()
 {
     // A layout's digits end by silence: the "u" queued behind must not run on into them.
     Recorder rec;
-    LineWriter writer(rec.fn(), 40ms);
+    LineWriter writer(rec.fn(), 400ms);
     writer.submit(makeJob("production date layout", {"J", "023251251251251251251"}));
     QVERIFY(writer.run(makeJob("request settings", {"u"})).ok);
     QVERIFY(writer.run(makeJob("ink amount", {"q", "\x05"})).ok);
     const auto w = rec.writes();
     QCOMPARE(rec.bytes(), (QStringList{"J", "023251251251251251251", "u", "q", "\x05"}));
-    QVERIFY(w[2].at - w[1].at >= 40ms);
-    QVERIFY(w[3].at - w[2].at >= 40ms);
+    QVERIFY(w[2].at - w[1].at >= 400ms);
+    // A lone letter ends itself: what follows it need not wait (the "u" after "!"),
+    // which a wide gap makes plain even on a busy machine.
+    QVERIFY(w[3].at - w[2].at < 400ms);
+    QVERIFY(writer.run(makeJob("connect", {"!"})).ok);
+    QVERIFY(writer.run(makeJob("request settings", {"u"})).ok);
+    const auto after = rec.writes();
+    QVERIFY(after[5].at - after[4].at >= 400ms); // after the value byte of "q"
+    QVERIFY(after[6].at - after[5].at < 400ms);
 }
 
 void TestWriter::failingWriteEndsItsJob_data()
