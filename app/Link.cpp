@@ -11,7 +11,6 @@
 #include <QMetaObject>
 #include <QPlainTextEdit>
 #include <QProgressBar>
-#include <QSaveFile>
 #include <QSlider>
 #include <QThread>
 #include <QTimer>
@@ -361,13 +360,9 @@ bool TForm1::runImageUpload()
             reportWriteFailure(result.jobName, result.error, epoch);
         return false;
     }
-    QString traceError;
-    runOnUi([this, &values, &traceError] {
-        std::vector<int> sent(values.begin(), values.end());
-        QSaveFile trace(QStringLiteral("test2.txt"));
-        const std::string text = image::traceFileText(sent);
-        if (!trace.open(QIODevice::WriteOnly) || trace.write(text.data(), qint64(text.size())) != qint64(text.size()) || !trace.commit())
-            traceError = trace.errorString();
+    // The trace is written here, not on the UI thread.
+    const QString traceError = writeTraceFile(std::vector<int>(values.begin(), values.end()));
+    runOnUi([this] {
         Edit2->setText(QStringLiteral("fyv"));
         label_send->hide();
         status_send->hide();

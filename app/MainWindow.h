@@ -16,6 +16,7 @@
 #include <mutex>
 #include <optional>
 #include <string>
+#include <vector>
 
 #include "printer/Dispatch.h"
 
@@ -108,6 +109,8 @@ public:
     void RemoveCaret();
     void StampOverlayText();
     void setpic();
+    // test2.txt: the values sent, "240," first; the error's text, empty when written.
+    static QString writeTraceFile(const std::vector<int>& values);
     void setpos();
     void refreshCanvas();
     void refreshOverlay();

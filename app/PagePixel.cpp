@@ -13,7 +13,7 @@
 #include <QProgressBar>
 #include <QPushButton>
 #include <QRadioButton>
-#include <QSaveFile>
+#include <QFile>
 #include <QTimer>
 #include <QToolButton>
 
@@ -611,6 +611,17 @@ int TForm1::slotDigit() const
     return 0;
 }
 
+QString TForm1::writeTraceFile(const std::vector<int>& values)
+{
+    // Written whole, but without waiting for the disk: it is a trace, not a document.
+    QFile trace(QStringLiteral("test2.txt"));
+    const std::string text = image::traceFileText(values);
+    if (!trace.open(QIODevice::WriteOnly | QIODevice::Truncate) ||
+        trace.write(text.data(), qint64(text.size())) != qint64(text.size()) || !trace.flush())
+        return trace.errorString();
+    return {};
+}
+
 void TForm1::setpic()
 {
     label_send->show();
@@ -619,11 +630,8 @@ void TForm1::setpic()
     const std::vector<int> values = canvas->rasterise();
     std::copy(values.begin(), values.end(), columnBuffer.begin());
     status_send->setValue(std::min(canvas->width(), 240) - 1);
-    QSaveFile trace(QStringLiteral("test2.txt"));
-    const std::string text = image::traceFileText(values);
-    if (!trace.open(QIODevice::WriteOnly) || trace.write(text.data(), qint64(text.size())) != qint64(text.size()) ||
-        !trace.commit())
-        throw image::FileError(QStringLiteral("test2.txt"), trace.errorString());
+    if (const QString error = writeTraceFile(values); !error.isEmpty())
+        throw image::FileError(QStringLiteral("test2.txt"), error);
     Edit2->setText(QStringLiteral("fyv"));
     label_send->hide();
     status_send->hide();
