@@ -3,6 +3,7 @@
 #include "MainWindow.h"
 
 #include "QtHooks.h"
+#include "Ui.h"
 #include "UiSeams.h"
 
 #include <QComboBox>
@@ -26,10 +27,8 @@
 using namespace korvel;
 
 namespace {
-QString fromUtf8(std::string_view s) { return QString::fromUtf8(s.data(), qsizetype(s.size())); }
 // Received bytes are shown as the 8-bit text they are.
 QString fromBytes(const std::string& s) { return QString::fromLatin1(s.data(), qsizetype(s.size())); }
-std::u16string toU16(const QString& s) { return std::u16string(reinterpret_cast<const char16_t*>(s.utf16()), size_t(s.size())); }
 } // namespace
 
 void TForm1::runOnUi(const std::function<void()>& call)
@@ -62,15 +61,7 @@ void TForm1::bl_connect()
 
 bool TForm1::ensureConnected()
 {
-    if (connected)
-        return true;
-    try {
-        bl_connect();
-        return true;
-    } catch (const std::exception& e) {
-        seams().error(this, QString::fromLocal8Bit(e.what()));
-        return false;
-    }
+    return connected || guarded([this] { bl_connect(); });
 }
 
 bool TForm1::sendCommand(printer::Job job)
@@ -142,21 +133,15 @@ void TForm1::reportWriteFailure(const std::string& jobName, const std::string& e
 
 void TForm1::Image13Click()
 {
-    try {
-        bl_connect();
-    } catch (const std::exception& e) {
-        seams().error(this, QString::fromLocal8Bit(e.what()));
-    }
+    guarded([this] { bl_connect(); });
 }
 
 void TForm1::comboportselectChange()
 {
-    try {
+    guarded([this] {
         writeSettingsFile();
         SerialPort1->setPort(serial::TCommPort(comboportselect->currentIndex() + 1));
-    } catch (const std::exception& e) {
-        seams().error(this, QString::fromLocal8Bit(e.what()));
-    }
+    });
 }
 
 void TForm1::Timer2Timer()
@@ -214,13 +199,18 @@ void TForm1::SerialPort1Receive(const std::string& buffer)
         postToUi([this] { heldBackTimer_->start(); });
 }
 
-bool TForm1::writeSettingsRequest()
+printer::JobResult TForm1::runOnLine(printer::Job job, printer::ProgressFn progress)
 {
     const unsigned epoch = lineEpoch_;
-    const printer::JobResult result = writer->run(printer::requestSettingsJob());
+    printer::JobResult result = writer->run(std::move(job), std::move(progress));
     if (!result.ok && !result.cancelled)
         reportWriteFailure(result.jobName, result.error, epoch);
-    return result.ok;
+    return result;
+}
+
+bool TForm1::writeSettingsRequest()
+{
+    return runOnLine(printer::requestSettingsJob()).ok;
 }
 
 void TForm1::sendDeferredSettingsRequest()
@@ -309,23 +299,18 @@ bool TForm1::runTextUpload()
 {
     QString message;
     runOnUi([this, &message] { message = memoText(); });
-    const unsigned epoch = lineEpoch_;
     const text::TextStream stream = text::encodeTextStream(toU16(message));
     if (!stream.sendable()) {
         // The send button refuses such a text; it may have been edited since.
         runOnUi([this] { seams().message(this, QStringLiteral(".متن قابل چاپ نیست و ارسال نشد. لطفا آن را بررسی کنید و دوباره بفرستید")); });
         return false;
     }
-    const printer::JobResult result = writer->run(printer::textUploadJob(stream.bytes));
-    if (!result.ok && !result.cancelled)
-        reportWriteFailure(result.jobName, result.error, epoch);
-    return result.ok;
+    return runOnLine(printer::textUploadJob(stream.bytes)).ok;
 }
 
 bool TForm1::runImageUpload()
 {
-    std::vector<std::int32_t> values;
-    const unsigned epoch = lineEpoch_;
+    std::vector<int> values;
     uploading_ = true;
     runOnUi([this, &values] {
         values.assign(columnBuffer.begin(), columnBuffer.begin() + image::kValues);
@@ -335,7 +320,7 @@ bool TForm1::runImageUpload()
         status_send->setMaximum(240);
         status_send->setValue(0);
     });
-    const printer::JobResult result = writer->run(printer::imageUploadJob(values), [this](std::size_t done, std::size_t) {
+    const printer::JobResult result = runOnLine(printer::imageUploadJob(values), [this](std::size_t done, std::size_t) {
         // Step 0 is the header; then 22 values a column.
         if (done > 1 && (done - 2) % image::kPositions == 0) {
             // The line takes the stream faster than the bar can repaint: post only when
@@ -356,12 +341,10 @@ bool TForm1::runImageUpload()
                 label_send->hide();
                 status_send->hide();
             });
-        if (!result.cancelled)
-            reportWriteFailure(result.jobName, result.error, epoch);
         return false;
     }
     // The trace is written here, not on the UI thread.
-    const QString traceError = writeTraceFile(std::vector<int>(values.begin(), values.end()));
+    const QString traceError = writeTraceFile(values);
     runOnUi([this] {
         Edit2->setText(QStringLiteral("fyv"));
         label_send->hide();

@@ -276,6 +276,8 @@ private:
     void sendDeferredSettingsRequest();
     void expectUploadRequest();
     bool writeSettingsRequest();
+    // Receive thread: runs a job on the line and waits for it; a failure is told.
+    korvel::printer::JobResult runOnLine(korvel::printer::Job job, std::function<void(std::size_t, std::size_t)> progress = {});
 
     std::unique_ptr<UiSeams> ownSeams_;
     UiSeams* seams_ = nullptr;

@@ -1,6 +1,7 @@
 // The date-field overlays of the pixel page and their layout commands.
 #include "MainWindow.h"
 
+#include "Ui.h"
 #include "UiSeams.h"
 
 #include <QFrame>
@@ -24,15 +25,8 @@ namespace {
 QToolButton* smallButton(QWidget* parent, const char* name, const QString& text, QRect geometry,
                          const char* icon = nullptr, const QString& hint = {})
 {
-    auto* button = new QToolButton(parent);
-    button->setObjectName(QLatin1String(name));
+    QToolButton* button = iconButton(parent, name, geometry, icon, hint, false);
     button->setText(text);
-    if (icon) {
-        button->setIcon(QIcon(QStringLiteral(":/icons/%1.svg").arg(QLatin1String(icon))));
-        button->setIconSize(geometry.size() - QSize(6, 6));
-    }
-    button->setToolTip(hint);
-    button->setGeometry(geometry);
     return button;
 }
 

@@ -2,6 +2,7 @@
 #include "MainWindow.h"
 
 #include "CanvasWidget.h"
+#include "Ui.h"
 #include "UiSeams.h"
 
 #include <QButtonGroup>
@@ -32,20 +33,10 @@ namespace {
 
 const QString kPictureFilter = QStringLiteral("Bitmap files (*.bmp);;All files (*)");
 
-QString fromU16(const std::u16string& s) { return QString::fromUtf16(s.data(), qsizetype(s.size())); }
-
 QToolButton* toolButton(QWidget* parent, const char* name, const char* icon, const QString& hint, int x, int y = 2,
                         int size = 64)
 {
-    auto* button = new QToolButton(parent);
-    button->setObjectName(QLatin1String(name));
-    if (icon)
-        button->setIcon(QIcon(QStringLiteral(":/icons/%1.svg").arg(QLatin1String(icon))));
-    button->setIconSize(QSize(size - 8, size - 8));
-    button->setToolTip(hint);
-    button->setAutoRaise(true);
-    button->setGeometry(x, y, size, size);
-    return button;
+    return iconButton(parent, name, QRect(x, y, size, size), icon, hint);
 }
 
 QFont overlayDefaultFont()
@@ -257,7 +248,7 @@ void TForm1::buildKeyboards()
                                        : key.kind == image::KeyKind::NudgeDown ? "arrow-down"
                                        : key.kind == image::KeyKind::NudgeLeft ? "arrow-left"
                                                                               : "arrow-right";
-                    button->setIcon(QIcon(QStringLiteral(":/icons/%1.svg").arg(QLatin1String(icon))));
+                    button->setIcon(korvelIcon(icon));
                     button->setIconSize(QSize(36, 36));
                 } else {
                     QString caption = fromU16(key.caption);

@@ -1,6 +1,7 @@
 // The settings page: five value rows, clock and counter, print direction, port.
 #include "MainWindow.h"
 
+#include "Ui.h"
 #include "UiSeams.h"
 
 #include <QComboBox>
@@ -18,17 +19,8 @@ namespace {
 
 QToolButton* pictureButton(QWidget* parent, const char* name, const char* icon, const QString& hint, QRect geometry)
 {
-    auto* button = new QToolButton(parent);
-    button->setObjectName(QLatin1String(name));
-    button->setIcon(QIcon(QStringLiteral(":/icons/%1.svg").arg(QLatin1String(icon))));
-    button->setIconSize(geometry.size() - QSize(6, 6));
-    button->setToolTip(hint);
-    button->setAutoRaise(true);
-    button->setGeometry(geometry);
-    return button;
+    return iconButton(parent, name, geometry, icon, hint);
 }
-
-QString fromUtf8(std::string_view s) { return QString::fromUtf8(s.data(), qsizetype(s.size())); }
 
 } // namespace
 

@@ -1,6 +1,7 @@
 // The text page: the message editor, its token bar and the two text commands.
 #include "MainWindow.h"
 
+#include "Ui.h"
 #include "UiSeams.h"
 
 #include <QFrame>
@@ -20,9 +21,6 @@
 #include "text/Tokens.h"
 
 namespace {
-
-std::u16string toU16(const QString& s) { return std::u16string(reinterpret_cast<const char16_t*>(s.utf16()), size_t(s.size())); }
-QString fromU16(const std::u16string& s) { return QString::fromUtf16(s.data(), qsizetype(s.size())); }
 
 QFont editorFont()
 {
@@ -91,7 +89,7 @@ void TForm1::buildTextPage()
     for (const Picture& p : pictures) {
         auto* button = new QToolButton(Panel6);
         button->setObjectName(QLatin1String(p.name));
-        button->setIcon(QIcon(QStringLiteral(":/icons/%1.svg").arg(QLatin1String(p.icon))));
+        button->setIcon(korvelIcon(p.icon));
         button->setIconSize(QSize(50, 50));
         button->setToolTip(p.hint);
         button->setAutoRaise(true);
@@ -125,7 +123,7 @@ void TForm1::buildTextPage()
     auto textButton = [this](QToolButton*& field, const char* name, const char* icon, const QString& words, int left) {
         field = new QToolButton(Panel6);
         field->setObjectName(QLatin1String(name));
-        field->setIcon(QIcon(QStringLiteral(":/icons/%1.svg").arg(QLatin1String(icon))));
+        field->setIcon(korvelIcon(icon));
         field->setIconSize(QSize(44, 44));
         field->setText(words);
         field->setToolButtonStyle(Qt::ToolButtonTextUnderIcon);

@@ -29,22 +29,15 @@ void TForm1::showTodayOnTextPage(const QDate& today)
 
 void TForm1::FormCreate()
 {
-    // Each step is reported on its own and the rest still run: one bad file must
-    // not leave the window without dates or a port.
-    auto step = [this](const std::function<void()>& body) {
-        try {
-            body();
-        } catch (const std::exception& e) {
-            seams().error(this, QString::fromLocal8Bit(e.what()));
-        }
-    };
+    // Each failing step is reported on its own (guarded) and the rest still run: one
+    // bad file must not leave the window without dates or a port.
 
     for (QLabel* label : dateLabels)
         label->move(251, 251);
     TextPlacing = false;
     Memo2->move(Memo2->x(), 20000);
     // The overlay is dismissed even when the working bitmap cannot be written.
-    step([this] { SaveWorkingBitmap(); });
+    guarded([this] { SaveWorkingBitmap(); });
     RemoveCaret();
     Timer1->stop();
     Label3->hide();
@@ -61,7 +54,7 @@ void TForm1::FormCreate()
     DraggingDate = false;
 
     std::optional<int> selected;
-    step([&] {
+    guarded([&] {
         selected = printer::readSettingsFile(printer::kSettingsFileName);
         if (!selected && QFile::exists(QString::fromLatin1(printer::kSettingsFileName)))
             seams().error(this, QStringLiteral(".فایل تنظیمات %1 نامعتبر است و نادیده گرفته شد")
@@ -72,7 +65,7 @@ void TForm1::FormCreate()
         comboportselect->setCurrentIndex(*selected);
     }
 
-    step([this] { setpic(); });
+    guarded([this] { setpic(); });
     // The text overlay's face, black, is what stamping draws with.
     CaretOn = false;
     overlay_->del();
@@ -80,7 +73,7 @@ void TForm1::FormCreate()
     refreshDatePreviews();
 
     if (selected) {
-        step([&] { writeSettingsFile(); });
+        guarded([&] { writeSettingsFile(); });
         SerialPort1->Close();
         SerialPort1->setPort(serial::TCommPort(*selected + 1));
     } else {
