@@ -1,0 +1,59 @@
+// An independent reader for the codes the printer got: zxing-cpp.
+#pragma once
+
+#ifndef ZX_USE_UTF8
+#define ZX_USE_UTF8 // Result::text() as UTF-8
+#endif
+#include <ZXing/ReadBarcode.h>
+
+#include <QImage>
+
+#include <optional>
+#include <string>
+#include <vector>
+
+struct CodeRead {
+    std::string text;   // UTF-8; for GS1, the element strings without their separators
+    std::string format; // zxing's name of the symbology
+};
+
+// Any picture, black where its grey is below half. Read as it is, then as a
+// picture holding nothing but the code (zxing's Data Matrix finder misses
+// small clean symbols otherwise), then each printer dot seen as 2 x 2 pixels,
+// as a camera sees them.
+inline std::optional<CodeRead> readCode(const QImage& picture, bool gs1)
+{
+    const QImage grey = picture.convertToFormat(QImage::Format_Grayscale8);
+    for (int zoom : {1, 2}) {
+        const int w = grey.width() * zoom, h = grey.height() * zoom;
+        std::vector<uint8_t> lum(std::size_t(w) * std::size_t(h));
+        for (int y = 0; y < h; ++y)
+            for (int x = 0; x < w; ++x)
+                lum[std::size_t(y) * std::size_t(w) + std::size_t(x)] = grey.constScanLine(y / zoom)[x / zoom] < 128 ? 0 : 255;
+        for (bool pure : {false, true}) {
+            ZXing::DecodeHints hints;
+            hints.setTryHarder(true);
+            hints.setIsPure(pure);
+            const ZXing::Result r = ZXing::ReadBarcode(ZXing::ImageView(lum.data(), w, h, ZXing::ImageFormat::Lum), hints);
+            if (r.isValid()) {
+                std::string text = r.text();
+                if (gs1)
+                    std::erase(text, '\x1d');
+                return CodeRead{text, ZXing::ToString(r.format())};
+            }
+        }
+    }
+    return std::nullopt;
+}
+
+// What a reader gives back for data: GS1 element strings lose their parentheses.
+inline std::string expectedRead(const std::string& data, bool gs1)
+{
+    if (!gs1)
+        return data;
+    std::string out;
+    for (char c : data)
+        if (c != '(' && c != ')')
+            out += c;
+    return out;
+}
