@@ -18,6 +18,7 @@
 #include <string>
 #include <vector>
 
+#include "image/Photo.h"
 #include "printer/Dispatch.h"
 
 class QComboBox;
@@ -36,6 +37,7 @@ namespace korvel::image { class Canvas; struct Key; struct OverlayText; enum cla
 class QTabWidget;
 class QTimer;
 class UiSeams;
+class CodeTool;
 
 namespace korvel::serial { class TSerialPort; }
 namespace korvel::printer { struct Job; struct JobResult; struct Effect; class LineWriter; }
@@ -117,6 +119,16 @@ public:
     void refreshDatePreviews();
     int slotDigit() const;  // 1 ... 5, 0 when none is checked
     std::optional<int> penSizeValue();
+
+    // Code tool (PageCodes.cpp); owned by the window as its child.
+    CodeTool* codeTool = nullptr;
+    // Tells the operator when date field index lies over a code in the picture.
+    void checkDateOverCode(int index);
+    // How a photograph or grey logo becomes black and white; nullopt cancels.
+    // Unset (the tests' default): today's threshold at half, without asking.
+    std::function<std::optional<korvel::image::PictureChoice>(const QImage&)> choosePictureConversion;
+    // The picture as the operator chose to convert it; nullopt when cancelled.
+    std::optional<QImage> convertedPicture(const QImage& picture);
 
     // Text page.
     QFrame* Panel5 = nullptr;
@@ -237,6 +249,8 @@ private:
     void buildToolbars();
     void buildDateFields();
     void buildKeyboards();
+    void buildCodeTool();
+    friend class CodeTool;
     void logoMouse(QEvent* event);
     void overlayMouse(QEvent* event);
     void dateLabelMouse(int index, QEvent* event);

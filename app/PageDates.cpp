@@ -201,6 +201,7 @@ void TForm1::placeDateLabel(int index)
         label->raise();
     }
     setpos();
+    checkDateOverCode(index);
 }
 
 void TForm1::dateLabelMouse(int index, QEvent* event)
@@ -212,6 +213,7 @@ void TForm1::dateLabelMouse(int index, QEvent* event)
         break;
     case QEvent::MouseButtonRelease:
         DraggingDate = false;
+        checkDateOverCode(index);
         break;
     case QEvent::MouseMove: {
         const QPoint p = static_cast<QMouseEvent*>(event)->position().toPoint();

@@ -126,6 +126,7 @@ void TForm1::buildPixelPage()
     buildToolbars();
     buildDateFields();
     buildKeyboards();
+    buildCodeTool();
     connect(Timer1, &QTimer::timeout, this, &TForm1::Timer1Timer);
 }
 
@@ -387,8 +388,12 @@ void TForm1::SpeedButton1Click()
     if (file.isEmpty())
         return;
     guarded([&] {
+        // Throws and keeps the picture when it cannot be read; nullopt when the operator cancels.
+        const std::optional<QImage> picture = convertedPicture(image::loadPicture(file));
+        if (!picture)
+            return;
         canvas->SaveStyles();
-        canvas->load(file); // throws and keeps the picture when it cannot be read
+        canvas->replacePicture(*picture);
         canvas->RestoreStyles();
         CurrentFile = file;
         refreshCanvas();
@@ -443,9 +448,11 @@ void TForm1::SpeedButton7Click()
     const QString file = seams().openFileName(this, kPictureFilter);
     if (!file.isEmpty())
         guarded([&] {
-            const QImage picture = image::loadPicture(file);
-            Image_load->setPixmap(QPixmap::fromImage(picture));
-            Image_load->resize(picture.size());
+            const std::optional<QImage> picture = convertedPicture(image::loadPicture(file));
+            if (!picture)
+                return;
+            Image_load->setPixmap(QPixmap::fromImage(*picture));
+            Image_load->resize(picture->size());
         });
     const QPixmap preview = Image_load->pixmap();
     logoMask_ = image::logoMask(preview.isNull() ? QImage() : preview.toImage());
