@@ -6,6 +6,7 @@
 #include "Session.h"
 
 #include "image/Canvas.h"
+#include "image/Codes.h"
 #include "image/DateLayout.h"
 #include "image/Raster.h"
 #include "printer/Messages.h"
@@ -479,6 +480,85 @@ int cmdExpiryDays(const Context& ctx, const Args& a)
     return sendCommand(ctx, printer::expiryDaysJob(image::expiryDaysParameter(days)));
 }
 
+// ---- codes
+
+// A 240 x 154 picture with a code at X,Y (quiet zone included), on white or on FILE.
+int cmdCode(const Context&, const Args& a)
+{
+    std::optional<image::Symbology> type;
+    std::optional<std::string> data;
+    std::optional<int> module;
+    int atX = 0, atY = 0;
+    std::string onto, out;
+    for (std::size_t i = 0; i < a.size(); i += 2) {
+        const std::string& option = a[i];
+        if (i + 1 >= a.size())
+            throw Usage(option + " wants a value");
+        const std::string& v = a[i + 1];
+        if (option == "--type") {
+            type = image::symbologyFromKey(v);
+            if (!type)
+                throw Usage("--type is qr, datamatrix, gs1-datamatrix, code128, gs1-128 or ean13, not \"" + v + "\"");
+        } else if (option == "--data") {
+            data = v;
+        } else if (option == "--module") {
+            module = parseNumber(v, image::kMinModule, image::kMaxModule, "the module size");
+        } else if (option == "--at") {
+            const auto comma = v.find(',');
+            if (comma == std::string::npos)
+                throw Usage("--at wants X,Y, not \"" + v + "\"");
+            atX = parseNumber(v.substr(0, comma), 0, image::kColumns - 1, "X");
+            atY = parseNumber(v.substr(comma + 1), 0, image::kRows - 1, "Y");
+        } else if (option == "--onto") {
+            onto = v;
+        } else if (option == "--out") {
+            out = v;
+        } else {
+            throw Usage("unknown code option " + option);
+        }
+    }
+    if (!type || !data || !module || out.empty())
+        throw Usage("code needs --type, --data, --module and --out");
+    const image::CodeOutcome code = image::makeCode(*type, *data, *module);
+    if (code.kind != image::CodeOutcome::Kind::Made) {
+        std::cout << image::codeRefusalMessage(code) << '\n';
+        if (code.kind == image::CodeOutcome::Kind::BadData)
+            throw Usage("the data is refused: " + code.reason);
+        throw Usage("the code is " + std::to_string(code.width) + " x " + std::to_string(code.height) +
+                    " at module " + std::to_string(*module) + ", larger than the 240 x 154 canvas; " +
+                    (code.largestModule ? "the largest module that fits is " + std::to_string(code.largestModule)
+                                        : std::string("no module size fits")));
+    }
+    const image::CodePicture& p = code.picture;
+    if (atX + p.width > image::kColumns || atY + p.height > image::kRows)
+        throw Usage("the code is " + std::to_string(p.width) + " x " + std::to_string(p.height) + " with its quiet zone; at " +
+                    std::to_string(atX) + "," + std::to_string(atY) + " it leaves the 240 x 154 canvas");
+    QImage base(image::kColumns, image::kRows, QImage::Format_RGB32);
+    base.fill(Qt::white);
+    if (!onto.empty()) {
+        QImage picture;
+        try {
+            picture = image::toBlackAndWhite(image::loadPicture(QFile::decodeName(onto.c_str())));
+        } catch (const image::FileError& e) {
+            throw Usage(e.what());
+        }
+        for (int y = 0; y < std::min(picture.height(), image::kRows); ++y)
+            for (int x = 0; x < std::min(picture.width(), image::kColumns); ++x)
+                base.setPixel(x, y, picture.pixel(x, y));
+    }
+    image::Canvas canvas;
+    canvas.replacePicture(base);
+    for (int y = 0; y < p.height; ++y)
+        for (int x = 0; x < p.width; ++x)
+            canvas.setPixel(atX + x, atY + y, p.black(x, y)); // the quiet zone is whitened
+    try {
+        canvas.save(QFile::decodeName(out.c_str()));
+    } catch (const image::FileError& e) {
+        throw Usage(e.what());
+    }
+    return kOk;
+}
+
 const std::vector<Command>& commands()
 {
     static const std::vector<Command> table{
@@ -504,6 +584,10 @@ const std::vector<Command>& commands()
          "production|expiry --calendar solar|gregorian --slot N --size D [--year X,Y] [--month X,Y] [--day X,Y]",
          "where the printer prints a date", 7, 13, true, cmdLayout},
         {"expiry-days", "N", "days from production to expiry (0 to 999)", 1, 1, true, cmdExpiryDays},
+        {"code",
+         "--type qr|datamatrix|gs1-datamatrix|code128|gs1-128|ean13 --data TEXT --module N [--at X,Y] [--onto FILE] "
+         "--out FILE.bmp",
+         "a 240 x 154 1-bit picture with the code at X,Y (no printer)", 8, 12, false, cmdCode},
     };
     return table;
 }
@@ -527,6 +611,10 @@ void printUsage(std::ostream& out)
            "\"240,\" and then each value followed by a comma. Progress bars go to stderr.\n"
            "layout: X,Y is a field's top-left corner on the 240 x 154 canvas (X 0 to 239,\n"
            "Y 0 to 153); 251,251, the default, leaves the field unplaced.\n"
+           "code: made by libzint, every module a square of N x N dots, with the quiet zone the\n"
+           "symbology needs; GS1 data is written with its AIs, \"(01)09501101530003(10)AB12\".\n"
+           "Bad data, or a code larger than the canvas (the largest module that fits is told),\n"
+           "is refused with exit code 1.\n"
            "The reply to an upload is awaited for --timeout after its last byte can have\n"
            "crossed the line at 9600 bit/s.\n";
 }
