@@ -1,0 +1,232 @@
+// Codes made on the canvas and by korvelctl, read back by zxing-cpp from the
+// picture the printer simulator received.
+#include <QComboBox>
+#include <QImage>
+#include <QJsonObject>
+#include <QLabel>
+#include <QLineEdit>
+#include <QProcess>
+#include <QSpinBox>
+#include <QTest>
+#include <QToolButton>
+
+#include "CodeReader.h"
+#include "CodeTool.h"
+#include "MainWindow.h"
+#include "QtHooks.h"
+#include "SimProcess.h"
+#include "TestSeams.h"
+#include "image/Canvas.h"
+
+using korvel::image::Symbology;
+Q_DECLARE_METATYPE(korvel::image::Symbology)
+
+namespace {
+struct Case {
+    Symbology symbology;
+    const char* name;
+    const char* key;
+    QByteArray data;
+    int largest; // the largest module size the 240 x 154 canvas holds for this data
+};
+// Linear codes are wide: with their quiet zones EAN-13 is 113 modules and
+// Code 128 at least 55, so module sizes above 2 leave the canvas.
+const Case kCases[] = {
+    {Symbology::QrCode, "QR", "qr", "KORVEL LOT 0042 \xd8\xb3\xd9\x84\xd8\xa7\xd9\x85", 4},
+    {Symbology::DataMatrix, "Data Matrix", "datamatrix", "LOT 2026-12-10 #17", 4},
+    {Symbology::Gs1DataMatrix, "GS1 Data Matrix", "gs1-datamatrix", "(01)09501101530003(17)260101(10)AB12", 4},
+    {Symbology::Code128, "Code 128", "code128", "AB-12", 2},
+    {Symbology::Gs1_128, "GS1-128", "gs1-128", "(10)12", 2},
+    {Symbology::Ean13, "EAN-13", "ean13", "5901234123457", 2},
+};
+
+void addCaseRows(bool allModules)
+{
+    QTest::addColumn<Symbology>("symbology");
+    QTest::addColumn<QString>("key");
+    QTest::addColumn<QByteArray>("data");
+    QTest::addColumn<int>("module");
+    QTest::addColumn<int>("largest");
+    for (const Case& c : kCases)
+        for (int m = 1; m <= (allModules ? 4 : 1); ++m)
+            QTest::addRow("%s module %d", c.name, m) << c.symbology << QString::fromLatin1(c.key) << c.data << m << c.largest;
+}
+
+struct Run {
+    int code;
+    QString out, err;
+};
+Run korvelctl(const QStringList& args)
+{
+    QProcess p;
+    p.start(QStringLiteral(KORVELCTL_PATH), args);
+    p.waitForFinished(120000);
+    return {p.exitStatus() == QProcess::NormalExit ? p.exitCode() : -1, QString::fromUtf8(p.readAllStandardOutput()),
+            QString::fromUtf8(p.readAllStandardError())};
+}
+} // namespace
+
+class CodesE2eTest : public QObject {
+    Q_OBJECT
+private slots:
+    void initTestCase()
+    {
+        installSerialHooks();
+        env.reset(new TestEnvironment);
+        sim.reset(new SimProcess);
+        QVERIFY(sim->start(env->portMap(), env->cwd() + QStringLiteral("/../sim.jsonl"),
+                           {QStringLiteral("--out"), env->cwd() + QStringLiteral("/../sim-out")}));
+        form.reset(new TForm1(&env->seams));
+        form->show();
+        form->findChild<QComboBox*>(QStringLiteral("comboportselect"))->setCurrentIndex(29);
+    }
+    void cleanupTestCase()
+    {
+        form.reset();
+        ctlSim.reset();
+        sim.reset();
+        env.reset();
+    }
+    void init() { env->seams.clear(); }
+
+    void codeOnTheCanvasReachesThePrinterReadable_data() { addCaseRows(true); }
+    void codeOnTheCanvasReachesThePrinterReadable()
+    {
+        QFETCH(Symbology, symbology);
+        QFETCH(QByteArray, data);
+        QFETCH(int, module);
+        QFETCH(int, largest);
+        form->findChild<QToolButton*>(QStringLiteral("SpeedButton3"))->click(); // a blank canvas
+        CodeTool* tool = form->codeTool;
+        if (!tool->panel->isVisible())
+            form->findChild<QToolButton*>(QStringLiteral("SpeedButtonCode"))->click();
+        auto* kind = form->findChild<QComboBox*>(QStringLiteral("codeSymbology"));
+        kind->setCurrentIndex(kind->findData(int(symbology)));
+        form->findChild<QSpinBox*>(QStringLiteral("codeModule"))->setValue(module);
+        form->findChild<QLineEdit*>(QStringLiteral("codeData"))->setText(QString::fromUtf8(data));
+        tool->moveTo(QPoint(7, 5));
+        for (int i = 0; i < 3; ++i)
+            form->findChild<QToolButton*>(QStringLiteral("codeRight"))->click();
+        form->findChild<QToolButton*>(QStringLiteral("codeCommit"))->click();
+        if (module > largest) {
+            QCOMPARE(env->seams.allMessages().size(), 1);
+            QVERIFY2(env->seams.allMessages().first().endsWith(QString::number(largest)),
+                     qPrintable(env->seams.allMessages().first()));
+            QVERIFY(form->canvas->image() == korvel::image::Canvas().image()); // nothing stamped
+            return;
+        }
+        QVERIFY2(env->seams.allMessages().isEmpty(), qPrintable(env->seams.allMessages().join(QLatin1Char('\n'))));
+        QVERIFY(form->canvas->isBlack(10 + (symbology == Symbology::QrCode ? 4 : symbology == Symbology::Ean13 ? 11
+                                              : symbology == Symbology::Code128 || symbology == Symbology::Gs1_128 ? 10 : 1) * module,
+                                      5 + (symbology == Symbology::QrCode ? 4 : symbology == Symbology::DataMatrix || symbology == Symbology::Gs1DataMatrix ? 1 : 0) * module));
+        const QImage printed = sendPicture();
+        QVERIFY(!printed.isNull());
+        const auto read = readCode(printed, korvel::image::isGs1(symbology));
+        QVERIFY(read);
+        QCOMPARE(QString::fromStdString(read->text),
+                 QString::fromStdString(expectedRead(data.toStdString(), korvel::image::isGs1(symbology))));
+    }
+
+    void dateFieldOverACodeIsTold()
+    {
+        form->findChild<QToolButton*>(QStringLiteral("SpeedButton3"))->click();
+        if (!form->codeTool->panel->isVisible())
+            form->findChild<QToolButton*>(QStringLiteral("SpeedButtonCode"))->click();
+        auto* kind = form->findChild<QComboBox*>(QStringLiteral("codeSymbology"));
+        kind->setCurrentIndex(kind->findData(int(Symbology::QrCode)));
+        form->findChild<QSpinBox*>(QStringLiteral("codeModule"))->setValue(3);
+        form->findChild<QLineEdit*>(QStringLiteral("codeData"))->setText(QStringLiteral("date here?"));
+        form->codeTool->moveTo(QPoint(0, 0));
+        QVERIFY(form->codeTool->commit());
+        env->seams.clear();
+        form->placingButtons[0]->click(); // the production year goes to its place at the top left
+        QCOMPARE(env->seams.allMessages().size(), 1);
+        QVERIFY(env->seams.allMessages().first().contains(QStringLiteral("کد")));
+        form->placingButtons[0]->click(); // parked again
+        // Once the code is gone from the picture nothing is told.
+        form->canvas->newCanvas();
+        env->seams.clear();
+        form->placingButtons[0]->click();
+        QVERIFY(env->seams.allMessages().isEmpty());
+        form->placingButtons[0]->click();
+    }
+
+    void korvelctlCodeIsReadBackAndSent_data() { addCaseRows(false); }
+    void korvelctlCodeIsReadBackAndSent()
+    {
+        QFETCH(Symbology, symbology);
+        QFETCH(QString, key);
+        QFETCH(QByteArray, data);
+        const QString file = env->cwd() + QStringLiteral("/code-%1.bmp").arg(key);
+        const Run made = korvelctl({QStringLiteral("code"), QStringLiteral("--type"), key, QStringLiteral("--data"),
+                                    QString::fromUtf8(data), QStringLiteral("--module"), QStringLiteral("1"),
+                                    QStringLiteral("--at"), QStringLiteral("20,9"), QStringLiteral("--out"), file});
+        QVERIFY2(made.code == 0, qPrintable(made.err));
+        const QImage bmp(file);
+        QCOMPARE(bmp.size(), QSize(240, 154));
+        QCOMPARE(bmp.depth(), 1);
+        const QString expected = QString::fromStdString(expectedRead(data.toStdString(), korvel::image::isGs1(symbology)));
+        auto read = readCode(bmp, korvel::image::isGs1(symbology));
+        QVERIFY(read);
+        QCOMPARE(QString::fromStdString(read->text), expected);
+
+        // The window holds COM30; korvelctl gets a printer of its own.
+        if (!ctlSim) {
+            ctlSim.reset(new SimProcess);
+            QVERIFY(ctlSim->start(env->portMap(), env->cwd() + QStringLiteral("/../sim31.jsonl"),
+                                  {QStringLiteral("--out"), env->cwd() + QStringLiteral("/../sim31-out")},
+                                  QStringLiteral("COM31")));
+        }
+        const int before = ctlSim->commands().count(QStringLiteral("P"));
+        const Run sent = korvelctl({QStringLiteral("--port"), QStringLiteral("COM31"), QStringLiteral("send-image"), file});
+        QVERIFY2(sent.code == 0, qPrintable(sent.err));
+        QVERIFY(ctlSim->waitFor(QStringLiteral("P"), before + 1));
+        read = readCode(QImage(ctlSim->last(QStringLiteral("P")).value(QStringLiteral("png")).toString()),
+                        korvel::image::isGs1(symbology));
+        QVERIFY(read);
+        QCOMPARE(QString::fromStdString(read->text), expected);
+    }
+
+    void korvelctlRefusesWithTheReason_data()
+    {
+        QTest::addColumn<QStringList>("args");
+        QTest::addColumn<QString>("said");
+        QTest::newRow("wrong check digit") << QStringList{QStringLiteral("--type"), QStringLiteral("ean13"), QStringLiteral("--data"), QStringLiteral("5901234123458"), QStringLiteral("--module"), QStringLiteral("1")} << "check digit";
+        QTest::newRow("too large") << QStringList{QStringLiteral("--type"), QStringLiteral("ean13"), QStringLiteral("--data"), QStringLiteral("5901234123457"), QStringLiteral("--module"), QStringLiteral("3")} << "the largest module that fits is 2";
+        QTest::newRow("leaves the canvas") << QStringList{QStringLiteral("--type"), QStringLiteral("qr"), QStringLiteral("--data"), QStringLiteral("A"), QStringLiteral("--module"), QStringLiteral("2"), QStringLiteral("--at"), QStringLiteral("200,0")} << "leaves the 240 x 154 canvas";
+        QTest::newRow("no such type") << QStringList{QStringLiteral("--type"), QStringLiteral("pdf417"), QStringLiteral("--data"), QStringLiteral("A"), QStringLiteral("--module"), QStringLiteral("2")} << "--type is";
+    }
+    void korvelctlRefusesWithTheReason()
+    {
+        QFETCH(QStringList, args);
+        QFETCH(QString, said);
+        const QString file = env->cwd() + QStringLiteral("/refused.bmp");
+        const Run r = korvelctl(QStringList{QStringLiteral("code")} + args + QStringList{QStringLiteral("--out"), file});
+        QCOMPARE(r.code, 1);
+        QVERIFY2(r.err.contains(said), qPrintable(r.err));
+        QVERIFY(!QFile::exists(file));
+    }
+
+private:
+    // Sends the canvas; the picture the simulator received.
+    QImage sendPicture()
+    {
+        const int before = sim->commands().count(QStringLiteral("P"));
+        form->findChild<QToolButton*>(QStringLiteral("SpeedButton26"))->click();
+        if (!sim->waitFor(QStringLiteral("P"), before + 1, 20000))
+            return {};
+        if (!QTest::qWaitFor([this] { return sim->last(QStringLiteral("P")).contains(QStringLiteral("ok")); }, 20000))
+            return {};
+        // The window has finished the upload before the next may start.
+        if (!QTest::qWaitFor([this] { return !form->findChild<QWidget*>(QStringLiteral("status_send"))->isVisible(); }, 20000))
+            return {};
+        return QImage(sim->last(QStringLiteral("P")).value(QStringLiteral("png")).toString());
+    }
+
+    std::unique_ptr<TestEnvironment> env;
+    std::unique_ptr<SimProcess> sim, ctlSim;
+    std::unique_ptr<TForm1> form;
+};
+
+QTEST_MAIN(CodesE2eTest)
+#include "tst_codes.moc"
