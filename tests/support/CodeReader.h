@@ -46,9 +46,17 @@ inline std::optional<CodeRead> readCode(const QImage& picture, bool gs1)
     return std::nullopt;
 }
 
-// What a reader gives back for data: GS1 element strings lose their parentheses.
-inline std::string expectedRead(const std::string& data, bool gs1)
+// What a reader gives back for data: GS1 element strings lose their
+// parentheses; 12 digits of EAN-13 gain their check digit (GS1 mod 10:
+// weights 1 and 3 from the left, the digit that makes a multiple of ten).
+inline std::string expectedRead(const std::string& data, bool gs1, bool ean13 = false)
 {
+    if (ean13 && data.size() == 12) {
+        int sum = 0;
+        for (std::size_t i = 0; i < 12; ++i)
+            sum += (data[i] - '0') * (i % 2 ? 3 : 1);
+        return data + char('0' + (10 - sum % 10) % 10);
+    }
     if (!gs1)
         return data;
     std::string out;
