@@ -1,6 +1,14 @@
 // Photographs the window's pages for the README: korvel-screenshot OUTDIR.
-// The pixel page gets a stamped Persian word and a placed date field first.
+// The pixel page gets a stamped Persian word and a placed date field first;
+// then the code tool, and a made-up photograph in the black-and-white dialog.
 #include <QApplication>
+#include <QComboBox>
+#include <QLineEdit>
+#include <QPainter>
+#include <QPainterPath>
+#include <QRadioButton>
+#include <QRadialGradient>
+#include <QSpinBox>
 #include <QDir>
 #include <QLabel>
 #include <QPlainTextEdit>
@@ -8,7 +16,9 @@
 #include <QTimer>
 #include <QToolButton>
 
+#include "CodeTool.h"
 #include "MainWindow.h"
+#include "PictureDialog.h"
 #include "QtHooks.h"
 #include "UiSeams.h"
 
@@ -27,6 +37,41 @@ void clickKey(QWidget* keyboard, const QString& caption)
             return;
         }
     qWarning("no key %s", qPrintable(caption));
+}
+
+// A made-up photograph: sky, sun, hills and a shaded ball, all in soft greys.
+QImage syntheticPhoto()
+{
+    QImage photo(480, 308, QImage::Format_RGB32);
+    QPainter p(&photo);
+    p.setRenderHint(QPainter::Antialiasing);
+    QLinearGradient sky(0, 0, 0, 200);
+    sky.setColorAt(0, QColor(70, 110, 190));
+    sky.setColorAt(1, QColor(220, 230, 245));
+    p.fillRect(photo.rect(), sky);
+    QRadialGradient sun(370, 70, 60);
+    sun.setColorAt(0, QColor(255, 250, 220));
+    sun.setColorAt(1, QColor(255, 250, 220, 0));
+    p.setBrush(sun);
+    p.setPen(Qt::NoPen);
+    p.drawEllipse(QPointF(370, 70), 60, 60);
+    QLinearGradient hill(0, 160, 0, 308);
+    hill.setColorAt(0, QColor(110, 150, 90));
+    hill.setColorAt(1, QColor(30, 60, 30));
+    p.setBrush(hill);
+    QPainterPath hills(QPointF(0, 308));
+    hills.lineTo(0, 190);
+    hills.cubicTo(120, 130, 220, 230, 320, 180);
+    hills.cubicTo(400, 140, 450, 170, 480, 160);
+    hills.lineTo(480, 308);
+    p.drawPath(hills);
+    QRadialGradient ball(140, 200, 70, 115, 175);
+    ball.setColorAt(0, QColor(250, 240, 235));
+    ball.setColorAt(0.6, QColor(190, 80, 60));
+    ball.setColorAt(1, QColor(60, 20, 15));
+    p.setBrush(ball);
+    p.drawEllipse(QPointF(140, 200), 70, 70);
+    return photo;
 }
 } // namespace
 
@@ -65,5 +110,27 @@ int main(int argc, char** argv)
     form.TabbedNotebook1->setCurrentIndex(2);
     QApplication::processEvents();
     form.grab().save(out + QStringLiteral("/settings-page.png"));
+
+    // The code tool: a GS1 Data Matrix committed, a QR code still being placed.
+    form.TabbedNotebook1->setCurrentIndex(1);
+    form.codeTool->button->click();
+    form.codeTool->symbology->setCurrentIndex(form.codeTool->symbology->findData(int(korvel::image::Symbology::Gs1DataMatrix)));
+    form.codeTool->module->setValue(3);
+    form.codeTool->data->setText(QStringLiteral("(01)09501101530003(17)260101(10)AB12"));
+    form.codeTool->moveTo(QPoint(4, 90));
+    form.codeTool->commit();
+    form.codeTool->symbology->setCurrentIndex(form.codeTool->symbology->findData(int(korvel::image::Symbology::QrCode)));
+    form.codeTool->module->setValue(2);
+    form.codeTool->data->setText(QStringLiteral("KORVEL LOT 0042"));
+    form.codeTool->moveTo(QPoint(176, 90));
+    QApplication::processEvents();
+    form.grab().save(out + QStringLiteral("/pixel-page-code-tool.png"));
+
+    // A photograph: threshold beside Floyd-Steinberg, scaled down to the canvas.
+    PictureDialog dialog(syntheticPhoto(), &form);
+    dialog.ditherButton->setChecked(true);
+    dialog.show();
+    QApplication::processEvents();
+    dialog.grab().save(out + QStringLiteral("/photo-threshold-and-dither.png"));
     return 0;
 }
