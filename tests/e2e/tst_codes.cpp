@@ -28,16 +28,17 @@ struct Case {
     const char* key;
     QByteArray data;
     int largest; // the largest module size the 240 x 154 canvas holds for this data
+    QPoint quiet; // the quiet zone left and above, in modules; the symbol's corner is ink
 };
 // Linear codes are wide: with their quiet zones EAN-13 is 113 modules and
 // Code 128 at least 55, so module sizes above 2 leave the canvas.
 const Case kCases[] = {
-    {Symbology::QrCode, "QR", "qr", "KORVEL LOT 0042 \xd8\xb3\xd9\x84\xd8\xa7\xd9\x85", 4},
-    {Symbology::DataMatrix, "Data Matrix", "datamatrix", "LOT 2026-12-10 #17", 4},
-    {Symbology::Gs1DataMatrix, "GS1 Data Matrix", "gs1-datamatrix", "(01)09501101530003(17)260101(10)AB12", 4},
-    {Symbology::Code128, "Code 128", "code128", "AB-12", 2},
-    {Symbology::Gs1_128, "GS1-128", "gs1-128", "(10)12", 2},
-    {Symbology::Ean13, "EAN-13", "ean13", "5901234123457", 2},
+    {Symbology::QrCode, "QR", "qr", "KORVEL LOT 0042 \xd8\xb3\xd9\x84\xd8\xa7\xd9\x85", 4, {4, 4}},
+    {Symbology::DataMatrix, "Data Matrix", "datamatrix", "LOT 2026-12-10 #17", 4, {1, 1}},
+    {Symbology::Gs1DataMatrix, "GS1 Data Matrix", "gs1-datamatrix", "(01)09501101530003(17)260101(10)AB12", 4, {1, 1}},
+    {Symbology::Code128, "Code 128", "code128", "AB-12", 2, {10, 0}},
+    {Symbology::Gs1_128, "GS1-128", "gs1-128", "(10)12", 2, {10, 0}},
+    {Symbology::Ean13, "EAN-13", "ean13", "5901234123457", 2, {11, 0}},
 };
 
 void addCaseRows(bool allModules)
@@ -47,9 +48,11 @@ void addCaseRows(bool allModules)
     QTest::addColumn<QByteArray>("data");
     QTest::addColumn<int>("module");
     QTest::addColumn<int>("largest");
+    QTest::addColumn<QPoint>("quiet");
     for (const Case& c : kCases)
         for (int m = 1; m <= (allModules ? 4 : 1); ++m)
-            QTest::addRow("%s module %d", c.name, m) << c.symbology << QString::fromLatin1(c.key) << c.data << m << c.largest;
+            QTest::addRow("%s module %d", c.name, m) << c.symbology << QString::fromLatin1(c.key) << c.data << m
+                                                     << c.largest << c.quiet;
 }
 
 struct Run {
@@ -116,9 +119,11 @@ private slots:
             return;
         }
         QVERIFY2(env->seams.allMessages().isEmpty(), qPrintable(env->seams.allMessages().join(QLatin1Char('\n'))));
-        QVERIFY(form->canvas->isBlack(10 + (symbology == Symbology::QrCode ? 4 : symbology == Symbology::Ean13 ? 11
-                                              : symbology == Symbology::Code128 || symbology == Symbology::Gs1_128 ? 10 : 1) * module,
-                                      5 + (symbology == Symbology::QrCode ? 4 : symbology == Symbology::DataMatrix || symbology == Symbology::Gs1DataMatrix ? 1 : 0) * module));
+        QFETCH(QPoint, quiet);
+        // Placed at (7, 5) and nudged three to the right; the first ink after the quiet zone.
+        const QPoint corner = QPoint(10, 5) + quiet * module;
+        QVERIFY(form->canvas->isBlack(corner.x(), corner.y()));
+        QVERIFY(!form->canvas->isBlack(corner.x() - 1, corner.y()));
         const QImage printed = sendPicture();
         QVERIFY(!printed.isNull());
         const auto read = readCode(printed, korvel::image::isGs1(symbology));
@@ -185,6 +190,29 @@ private slots:
                         korvel::image::isGs1(symbology));
         QVERIFY(read);
         QCOMPARE(QString::fromStdString(read->text), expected);
+    }
+
+    void korvelctlPutsTheCodeOntoAPicture()
+    {
+        QImage base(300, 200, QImage::Format_RGB32); // larger: its top left 240 x 154 is kept
+        base.fill(Qt::white);
+        for (int x = 0; x < 300; ++x)
+            base.setPixel(x, 150, qRgb(0, 0, 0));
+        const QString onto = env->cwd() + QStringLiteral("/onto.png"), file = env->cwd() + QStringLiteral("/onto-code.bmp");
+        QVERIFY(base.save(onto));
+        const Run made = korvelctl({QStringLiteral("code"), QStringLiteral("--type"), QStringLiteral("datamatrix"),
+                                    QStringLiteral("--data"), QStringLiteral("onto"), QStringLiteral("--module"),
+                                    QStringLiteral("3"), QStringLiteral("--at"), QStringLiteral("100,112"),
+                                    QStringLiteral("--onto"), onto, QStringLiteral("--out"), file});
+        QVERIFY2(made.code == 0, qPrintable(made.err));
+        const QImage bmp = QImage(file).convertToFormat(QImage::Format_RGB32);
+        QCOMPARE(bmp.size(), QSize(240, 154));
+        QCOMPARE(bmp.pixel(0, 150), qRgb(0, 0, 0));
+        QCOMPARE(bmp.pixel(239, 150), qRgb(0, 0, 0));
+        QCOMPARE(bmp.pixel(100, 150), qRgb(255, 255, 255)); // under the code's quiet zone
+        QCOMPARE(bmp.pixel(103, 150), qRgb(0, 0, 0));       // the finder's solid bottom edge
+        QVERIFY(readCode(bmp.copy(100, 112, 42, 42), false));
+        QCOMPARE(readCode(bmp.copy(100, 112, 42, 42), false)->text, std::string("onto"));
     }
 
     void korvelctlRefusesWithTheReason_data()

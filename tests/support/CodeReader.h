@@ -39,6 +39,9 @@ inline std::optional<CodeRead> readCode(const QImage& picture, bool gs1)
                 std::string text = r.text();
                 if (gs1)
                     std::erase(text, '\x1d');
+                // zxing names an EAN-13 that starts with 0 a UPC-A and drops the 0.
+                if (r.format() == ZXing::BarcodeFormat::UPCA)
+                    text.insert(text.begin(), '0');
                 return CodeRead{text, ZXing::ToString(r.format())};
             }
         }
