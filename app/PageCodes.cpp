@@ -49,6 +49,11 @@ CodeTool::CodeTool(TForm1& form) : QObject(&form), form_(form)
 {
     button = iconButton(form.Panel1, "SpeedButtonCode", QRect(2 + 14 * 66, 2, 64, 64), "code", QStringLiteral("بارکد و کد دوبعدی"));
     connect(button, &QToolButton::clicked, this, &CodeTool::toggle);
+    // The text overlay needs the keyboards this panel covers.
+    connect(form.SpeedButton6, &QToolButton::clicked, this, [this] {
+        if (panel->isVisible())
+            toggle();
+    });
 
     panel = new QFrame(form.pagePixel);
     panel->setObjectName(QStringLiteral("panel_code"));

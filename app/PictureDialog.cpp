@@ -57,7 +57,7 @@ PictureDialog::PictureDialog(const QImage& picture, QWidget* parent) : QDialog(p
     levelRow->addWidget(levelText_);
     grid->addLayout(levelRow, 2, 0);
 
-    fit = new QCheckBox(QStringLiteral("کوچک کردن تا اندازه تصویر ۲۴۰ × ۱۵۴ با حفظ نسبت"), this);
+    fit = new QCheckBox(QStringLiteral("کوچک کردن تا اندازه تصویر 240 × 154 با حفظ نسبت"), this);
     fit->setObjectName(QStringLiteral("fitToCanvas"));
     fit->setEnabled(image::largerThan(picture));
     fit->setChecked(image::largerThan(picture));

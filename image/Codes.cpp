@@ -148,9 +148,9 @@ std::string codeRefusalMessage(const CodeOutcome& outcome)
     case CodeOutcome::Kind::BadData: return ".این داده در این نوع کد نوشتنی نیست\n" + outcome.reason;
     case CodeOutcome::Kind::TooLarge:
         if (outcome.largestModule == 0)
-            return ".این کد با هیچ اندازه ماژولی در تصویر ۲۴۰ × ۱۵۴ جا نمی‌شود (" + std::to_string(outcome.width) +
+            return ".این کد با هیچ اندازه ماژولی در تصویر 240 × 154 جا نمی‌شود (" + std::to_string(outcome.width) +
                    " × " + std::to_string(outcome.height) + " نقطه)";
-        return ".این کد در تصویر ۲۴۰ × ۱۵۴ جا نمی‌شود (" + std::to_string(outcome.width) + " × " +
+        return ".این کد در تصویر 240 × 154 جا نمی‌شود (" + std::to_string(outcome.width) + " × " +
                std::to_string(outcome.height) + " نقطه). بزرگترین اندازه ماژول که جا می‌شود: " +
                std::to_string(outcome.largestModule);
     }
