@@ -9,7 +9,6 @@
 
 #include <QComboBox>
 #include <QFrame>
-#include <QHBoxLayout>
 #include <QLineEdit>
 #include <QMouseEvent>
 #include <QPixmap>

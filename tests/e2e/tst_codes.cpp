@@ -160,6 +160,36 @@ private slots:
         form->placingButtons[0]->click();
     }
 
+    void ditheredPhotographArrivesAsShown()
+    {
+        QImage photo(480, 308, QImage::Format_RGB32); // a grey ramp each way, twice the canvas
+        for (int y = 0; y < 308; ++y)
+            for (int x = 0; x < 480; ++x)
+                photo.setPixel(x, y, qRgb(x * 255 / 479, y * 255 / 307, 128));
+        const QString file = env->cwd() + QStringLiteral("/photo.png");
+        QVERIFY(photo.save(file));
+        form->choosePictureConversion = [](const QImage&) {
+            korvel::image::PictureChoice c;
+            c.way = korvel::image::BlackWhiteWay::Dither;
+            c.fit = true;
+            return std::optional<korvel::image::PictureChoice>(c);
+        };
+        env->seams.openAnswers.push_back(file);
+        form->findChild<QToolButton*>(QStringLiteral("SpeedButton1"))->click();
+        form->choosePictureConversion = nullptr;
+        const QImage shown = form->canvas->image();
+        QCOMPARE(shown.size(), QSize(240, 154));
+        const QImage printed = sendPicture().convertToFormat(QImage::Format_RGB32);
+        QCOMPARE(printed.size(), QSize(240, 154));
+        int black = 0;
+        for (int y = 0; y < 154; ++y)
+            for (int x = 0; x < 240; ++x) {
+                QCOMPARE(qGray(printed.pixel(x, y)) < 128, form->canvas->isBlack(x, y));
+                black += form->canvas->isBlack(x, y);
+            }
+        QVERIFY2(black > 240 * 154 / 4 && black < 240 * 154 * 3 / 4, qPrintable(QString::number(black)));
+    }
+
     void korvelctlCodeIsReadBackAndSent_data() { addCaseRows(false); }
     void korvelctlCodeIsReadBackAndSent()
     {
