@@ -47,6 +47,8 @@ TForm1::TForm1(UiSeams* seams, QWidget* parent)
     buildTextPage();
     buildPixelPage();
     buildSettingsPage();
+    buildStatusLine();
+    showTextsRightToLeft(this);
     FormCreate();
 }
 

@@ -32,6 +32,7 @@ class QProgressBar;
 class QRadioButton;
 class QButtonGroup;
 class CanvasWidget;
+class StatusLine;
 namespace korvel::image { class Canvas; struct Key; struct OverlayText; enum class Keyboard; }
 class QTabWidget;
 class QTimer;
@@ -59,6 +60,7 @@ public:
     QTimer* Timer1 = nullptr;
     QTimer* Timer2 = nullptr;
     QTimer* Timer3 = nullptr;
+    StatusLine* statusLine = nullptr; // below the notebook
 
     // Pixel page.
     QLabel* label_send = nullptr;
@@ -237,6 +239,8 @@ private:
     void buildToolbars();
     void buildDateFields();
     void buildKeyboards();
+    void buildStatusLine();
+    void refreshStatusLine();
     void logoMouse(QEvent* event);
     void overlayMouse(QEvent* event);
     void dateLabelMouse(int index, QEvent* event);
