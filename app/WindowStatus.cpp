@@ -4,10 +4,13 @@
 
 #include "StatusLine.h"
 
+#include <QEvent>
 #include <QLabel>
 #include <QPlainTextEdit>
 #include <QProgressBar>
 #include <QTimer>
+
+#include <functional>
 
 #include "image/Raster.h"
 #include "printer/Messages.h"
@@ -15,6 +18,25 @@
 #include "serial/SerialPort.h"
 
 namespace {
+// Calls back when a watched widget is shown or hidden.
+class ShowHideWatcher : public QObject {
+public:
+    ShowHideWatcher(QObject* parent, std::function<void()> changed)
+        : QObject(parent), changed_(std::move(changed)) {}
+
+protected:
+    bool eventFilter(QObject*, QEvent* event) override
+    {
+        if (event->type() == QEvent::Show || event->type() == QEvent::Hide
+            || event->type() == QEvent::ShowToParent || event->type() == QEvent::HideToParent)
+            changed_();
+        return false;
+    }
+
+private:
+    std::function<void()> changed_;
+};
+
 // The picture stream: "240", then three digits for each value.
 constexpr qint64 kUploadBytes = 3 + qint64(korvel::image::kValues) * 3;
 constexpr qint64 kColumnBytes = qint64(korvel::image::kPositions) * 3;
@@ -32,11 +54,16 @@ void TForm1::buildStatusLine()
     connect(refresh, &QTimer::timeout, this, &TForm1::refreshStatusLine);
     refresh->start();
     connect(status_send, &QProgressBar::valueChanged, this, &TForm1::refreshStatusLine);
+    auto* watcher = new ShowHideWatcher(this, [this] { refreshStatusLine(); });
+    label_send->installEventFilter(watcher);
+    status_send->installEventFilter(watcher);
     refreshStatusLine();
 }
 
 void TForm1::refreshStatusLine()
 {
+    if (closing_)
+        return; // the window's parts are going
     statusLine->setPort(QString::fromStdString(SerialPort1->CommPortToString(SerialPort1->Port())), connected);
     const bool uploading = !label_send->isHidden() && !status_send->isHidden()
                            && label_send->text() == QString::fromUtf8(korvel::printer::kCaptionUploadingImage.data(),
