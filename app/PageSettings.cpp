@@ -100,7 +100,9 @@ void TForm1::buildSettingsPage()
     caption->setGeometry(400, bottom, 180, 28);
     caption->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
     auto* portList = new PortList(page);
-    connect(portList, &PortList::failed, this, [this](const QString& reason) { seams().error(this, reason); });
+    connect(portList, &PortList::failed, this, [this](const QString& reason) {
+        seams().error(this, QStringLiteral(".برای این دستگاه نام پورتی ساخته نشد\n%1").arg(reason));
+    });
     comboportselect = portList;
     comboportselect->setObjectName(QStringLiteral("comboportselect"));
     comboportselect->setEditable(true);

@@ -31,7 +31,6 @@ StatusLine::StatusLine(QWidget* parent)
     progress_->setLayoutDirection(Qt::LeftToRight); // the wire fills as the bytes go, left to right
     queued_ = new QLabel(this);
     reply_ = new QLabel(this);
-    reply_->setTextFormat(Qt::PlainText);
     for (QLabel* label : {port_, work_, queued_, reply_})
         label->setTextFormat(Qt::PlainText);
     layout->addWidget(port_);
