@@ -48,7 +48,7 @@ TForm1::TForm1(UiSeams* seams, QWidget* parent)
     buildPixelPage();
     buildSettingsPage();
     buildStatusLine();
-    showTextsRightToLeft(this);
+    showTextsRightToLeft(this, {Label3, textPreview}); // the overlay and the preview show what is printed
     FormCreate();
 }
 

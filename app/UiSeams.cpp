@@ -105,11 +105,12 @@ std::unique_ptr<QMessageBox> makeMessageBox(QWidget* parent, const QString& text
     return box;
 }
 
-void showTextsRightToLeft(QWidget* root)
+void showTextsRightToLeft(QWidget* root, const QList<QWidget*>& exact)
 {
     auto* painter = new RightToLeftPainter(root);
     for (QLabel* label : root->findChildren<QLabel*>())
-        label->installEventFilter(painter);
+        if (!exact.contains(label))
+            label->installEventFilter(painter);
     for (QAbstractButton* button : root->findChildren<QAbstractButton*>())
         if ((qobject_cast<QRadioButton*>(button) || qobject_cast<QCheckBox*>(button)) && holdsPersian(button->text()))
             button->setLayoutDirection(Qt::RightToLeft);

@@ -4,6 +4,7 @@
 
 #include <QDate>
 #include <QFont>
+#include <QList>
 #include <QString>
 #include <QTime>
 #include <memory>
@@ -22,7 +23,8 @@ std::unique_ptr<QMessageBox> makeMessageBox(QWidget* parent, const QString& text
 
 // From now on, the plain-text labels under root are painted as displayText,
 // and its radio buttons and check boxes with Persian captions lay out right to left.
-void showTextsRightToLeft(QWidget* root);
+// exact: labels that show what will be printed, character for character.
+void showTextsRightToLeft(QWidget* root, const QList<QWidget*>& exact = {});
 
 class UiSeams {
 public:

@@ -163,6 +163,15 @@ private slots:
         QVERIFY(form.label_send->text().contains(QStringLiteral(".اتصال"))); // stored as it was
         for (QRadioButton* radio : form.findChildren<QRadioButton*>())
             QCOMPARE(radio->layoutDirection(), Qt::RightToLeft);
+        // The text overlay shows what will be stamped: a stop typed first stays first.
+        form.show();
+        form.Label3->show();
+        auto shot = [&form](const QString& text) {
+            form.Label3->setText(text);
+            form.Label3->adjustSize();
+            return form.Label3->grab().toImage();
+        };
+        QVERIFY(shot(QStringLiteral(".سلام")) != shot(QStringLiteral("سلام.")));
     }
 };
 
