@@ -3,6 +3,7 @@
 #include "MainWindow.h"
 
 #include "QtHooks.h"
+#include "StatusLine.h"
 #include "Ui.h"
 #include "UiSeams.h"
 
@@ -260,6 +261,7 @@ void TForm1::applyEffect(const printer::Effect& effect)
         break;
     case EffectKind::ReportInvalid:
     case EffectKind::Message:
+        statusLine->setLastReply(fromUtf8(effect.text));
         seams().message(this, fromUtf8(effect.text));
         break;
     case EffectKind::HideLabelSend:

@@ -47,6 +47,8 @@ TForm1::TForm1(UiSeams* seams, QWidget* parent)
     buildTextPage();
     buildPixelPage();
     buildSettingsPage();
+    buildStatusLine();
+    showTextsRightToLeft(this, {Label3, textPreview}); // the overlay and the preview show what is printed
     FormCreate();
 }
 

@@ -33,6 +33,7 @@ class QProgressBar;
 class QRadioButton;
 class QButtonGroup;
 class CanvasWidget;
+class StatusLine;
 namespace korvel::image { class Canvas; struct Key; struct OverlayText; enum class Keyboard; }
 class QTabWidget;
 class QTimer;
@@ -61,6 +62,7 @@ public:
     QTimer* Timer1 = nullptr;
     QTimer* Timer2 = nullptr;
     QTimer* Timer3 = nullptr;
+    StatusLine* statusLine = nullptr; // below the notebook
 
     // Pixel page.
     QLabel* label_send = nullptr;
@@ -251,6 +253,8 @@ private:
     void buildKeyboards();
     void buildCodeTool();
     friend class CodeTool;
+    void buildStatusLine();
+    void refreshStatusLine();
     void logoMouse(QEvent* event);
     void overlayMouse(QEvent* event);
     void dateLabelMouse(int index, QEvent* event);

@@ -31,6 +31,16 @@ using image::PenStyle;
 
 namespace {
 
+// A key shows what it types; the non-joiner's long name takes two lines.
+void setKeyText(QToolButton* button, const korvel::image::Key& key, bool capsOn)
+{
+    QString text = key.kind == korvel::image::KeyKind::Char && !key.caption.empty() && key.caption.size() == 1
+                       ? fromU16(key.appends(capsOn))
+                       : fromU16(key.caption).replace(QChar(korvel::image::kZwnj), QLatin1Char('\n'));
+    button->setText(text.replace(QLatin1Char('&'), QStringLiteral("&&"))); // not a mnemonic
+}
+
+
 const QString kPictureFilter = QStringLiteral("Bitmap files (*.bmp);;All files (*)");
 
 QToolButton* toolButton(QWidget* parent, const char* name, const char* icon, const QString& hint, int x, int y = 2,
@@ -238,11 +248,8 @@ void TForm1::buildKeyboards()
                 auto* button = new QToolButton(panel);
                 if (!key.objectName.empty())
                     button->setObjectName(QString::fromStdString(key.objectName));
-                const int width = key.kind == image::KeyKind::Commit ? image::kCommitKeyWidth
-                                  : key.wide                          ? 70
-                                                                      : image::kKeyWidth;
-                button->setGeometry(x, y, width, image::kKeyHeight);
-                x += width + 1;
+                button->setGeometry(x, y, key.width, image::kKeyHeight);
+                x += key.width + 1;
                 if (key.picture) {
                     const char* icon = key.kind == image::KeyKind::Commit     ? "commit"
                                        : key.kind == image::KeyKind::NudgeUp   ? "arrow-up"
@@ -252,10 +259,13 @@ void TForm1::buildKeyboards()
                     button->setIcon(korvelIcon(icon));
                     button->setIconSize(QSize(36, 36));
                 } else {
-                    QString caption = fromU16(key.caption);
-                    button->setText(caption.replace(QLatin1Char('&'), QStringLiteral("&&"))); // not a mnemonic
+                    setKeyText(button, key, CapsOn);
                 }
+                button->setEnabled(key.kind != image::KeyKind::NoAction);
+                button->setCheckable(key.kind == image::KeyKind::Caps);
                 button->setProperty("keyCaption", fromU16(key.caption));
+                if (!key.picture)
+                    button->setProperty("key", QVariant::fromValue(static_cast<const void*>(&key)));
                 const image::Key* k = &key;
                 int dx = 0, dy = 0;
                 switch (key.kind) {
@@ -269,6 +279,15 @@ void TForm1::buildKeyboards()
                     // One pixel on the press, ten more when the click completes.
                     connect(button, &QToolButton::pressed, this, [this, dx, dy] { nudgeOverlay(dx, dy); });
                     connect(button, &QToolButton::clicked, this, [this, dx, dy] { nudgeOverlay(10 * dx, 10 * dy); });
+                } else if (key.kind == image::KeyKind::Caps) {
+                    connect(button, &QToolButton::clicked, this, [this, id, k, panel, button] {
+                        keyClicked(id, *k);
+                        button->setChecked(CapsOn);
+                        // The letters show the case they type.
+                        for (auto* other : panel->findChildren<QToolButton*>())
+                            if (const auto* shown = static_cast<const image::Key*>(other->property("key").value<const void*>()))
+                                setKeyText(other, *shown, CapsOn);
+                    });
                 } else {
                     connect(button, &QToolButton::clicked, this, [this, id, k] { keyClicked(id, *k); });
                 }

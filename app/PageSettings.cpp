@@ -1,6 +1,7 @@
 // The settings page: five value rows, clock and counter, print direction, port.
 #include "MainWindow.h"
 
+#include "PortList.h"
 #include "Ui.h"
 #include "UiSeams.h"
 
@@ -98,7 +99,11 @@ void TForm1::buildSettingsPage()
     caption->setObjectName(QStringLiteral("Label_port"));
     caption->setGeometry(400, bottom, 180, 28);
     caption->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
-    comboportselect = new QComboBox(page);
+    auto* portList = new PortList(page);
+    connect(portList, &PortList::failed, this, [this](const QString& reason) {
+        seams().error(this, QStringLiteral(".برای این دستگاه نام پورتی ساخته نشد\n%1").arg(reason));
+    });
+    comboportselect = portList;
     comboportselect->setObjectName(QStringLiteral("comboportselect"));
     comboportselect->setEditable(true);
     comboportselect->setInsertPolicy(QComboBox::NoInsert);

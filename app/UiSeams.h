@@ -4,11 +4,27 @@
 
 #include <QDate>
 #include <QFont>
+#include <QList>
 #include <QString>
 #include <QTime>
+#include <memory>
 #include <optional>
 
+class QMessageBox;
 class QWidget;
+
+// How a stored operator text is shown. The texts store their closing "." or "!"
+// first; each line that does and holds Persian gets it at its end, where a
+// right-to-left reader expects it. Line breaks become "\n".
+QString displayText(const QString& stored);
+
+// The operator's box: right to left, displayText, one button "تایید".
+std::unique_ptr<QMessageBox> makeMessageBox(QWidget* parent, const QString& text, bool error);
+
+// From now on, the plain-text labels under root are painted as displayText,
+// and its radio buttons and check boxes with Persian captions lay out right to left.
+// exact: labels that show what will be printed, character for character.
+void showTextsRightToLeft(QWidget* root, const QList<QWidget*>& exact = {});
 
 class UiSeams {
 public:

@@ -12,6 +12,7 @@ struct Special {
     std::u16string_view text = {};
     bool wide = false;
     bool picture = false;
+    int width = 0; // 0: by kind
 };
 
 // A row: its special keys at the left, the character keys, the special keys
@@ -20,36 +21,20 @@ struct RowPlan {
     std::vector<Special> lead;
     std::u16string_view chars;
     std::vector<Special> tail;
-    bool noAction = false; // the whole row is inert
 };
 
-constexpr std::u16string_view kDivide = u"÷";
 constexpr std::u16string_view kSymbolRow = u"<>!@#$%^&*()_+?";
 constexpr std::u16string_view kDigitRow = u"÷1234567890-=";
 
+// Every key types its caption; the English letters follow Caps, as their case.
 std::u16string englishText(char16_t c, bool capsOn)
 {
-    if (c == u'S')
-        return capsOn ? u"s" : u"S";
-    if (c == u'U')
-        return u"U";
-    if (c >= u'A' && c <= u'Z')
-        return std::u16string(1, capsOn ? c : char16_t(c - u'A' + u'a'));
-    if (c == kDivide[0])
-        return u"`";
-    if (c == u'-')
-        return u"_";
-    if (c == u'_')
-        return u"-";
+    if (c >= u'A' && c <= u'Z' && !capsOn)
+        return std::u16string(1, char16_t(c - u'A' + u'a'));
     return std::u16string(1, c);
 }
 
-std::u16string persianText(char16_t c)
-{
-    if (c == kDivide[0])
-        return u"/";
-    return std::u16string(1, c);
-}
+std::u16string persianText(char16_t c) { return std::u16string(1, c); }
 
 Special picture(KeyKind kind, const char* name) { return {u"", kind, name, {}, false, true}; }
 
@@ -59,12 +44,13 @@ std::vector<Key> buildRow(Keyboard keyboard, const RowPlan& plan)
     auto addSpecial = [&](const Special& s) {
         Key k;
         k.caption = s.caption;
-        k.kind = plan.noAction ? KeyKind::NoAction : s.kind;
+        k.kind = s.kind;
         if (k.kind == KeyKind::Char)
             k.text = k.capsText = s.text;
         k.objectName = s.objectName;
         k.wide = s.wide;
         k.picture = s.picture;
+        k.width = s.width ? s.width : s.kind == KeyKind::Commit ? kCommitKeyWidth : s.wide ? kWideKeyWidth : kKeyWidth;
         keys.push_back(std::move(k));
     };
     for (const auto& s : plan.lead)
@@ -72,13 +58,9 @@ std::vector<Key> buildRow(Keyboard keyboard, const RowPlan& plan)
     for (char16_t c : plan.chars) {
         Key k;
         k.caption = std::u16string(1, c);
-        if (plan.noAction) {
-            k.kind = KeyKind::NoAction;
-        } else {
-            k.kind = KeyKind::Char;
-            k.text = keyboard == Keyboard::English ? englishText(c, false) : persianText(c);
-            k.capsText = keyboard == Keyboard::English ? englishText(c, true) : persianText(c);
-        }
+        k.kind = KeyKind::Char;
+        k.text = keyboard == Keyboard::English ? englishText(c, false) : persianText(c);
+        k.capsText = keyboard == Keyboard::English ? englishText(c, true) : persianText(c);
         keys.push_back(std::move(k));
     }
     for (const auto& s : plan.tail)
@@ -97,7 +79,11 @@ KeyboardLayout build(Keyboard id, const char* objectName, const std::array<RowPl
 const Special kBackspace{u"Bkspc", KeyKind::Backspace, "", {}, true};
 const Special kDelete{u"Del", KeyKind::Delete};
 const Special kSpace{u"", KeyKind::Char, "", u" ", true};
-const Special kShift{u"SHIFT", KeyKind::NoAction, "", {}, true};
+// Without an action; narrow, so that the symbol row fits the panel.
+const Special kShift{u"SHIFT", KeyKind::NoAction};
+// The Persian row 4 gains two keys: its space key is narrow to leave them room.
+const Special kNarrowSpace{u"", KeyKind::Char, "", u" ", false};
+const Special kZwnjKey{u"نیم\u200Cفاصله", KeyKind::Char, "", u"\u200C"};
 
 } // namespace
 
@@ -116,12 +102,12 @@ const KeyboardLayout& keyboardLayout(Keyboard keyboard)
     static const KeyboardLayout persian = build(Keyboard::Persian, "panel_farsi", {{
         {{{u"Undo", KeyKind::Undo, "Button122", {}, true}}, kDigitRow, {kBackspace}},
         {{{u"انگلیسی", KeyKind::SwitchKeyboard, "", {}, true}}, u"ضصثقفغعهخحجچپ", {kDelete}},
-        {{{u"Caps", KeyKind::NoAction, "", {}, true}}, u"شسیبلاتنمکگ",
+        {{{u"Caps", KeyKind::NoAction, "", {}, true}}, u"شسیبلاتنمکگآ",
          {picture(KeyKind::NudgeUp, "SpeedButton23"), picture(KeyKind::Commit, "SpeedButton24")}},
-        {{kSpace}, u"ظطزرذدئو./",
+        {{kNarrowSpace, kZwnjKey}, u"ظطزرذدئوژ./",
          {picture(KeyKind::NudgeLeft, "SpeedButton22"), picture(KeyKind::NudgeDown, "SpeedButton21"),
           picture(KeyKind::NudgeRight, "SpeedButton20")}},
-        {{}, kSymbolRow, {kShift}, true},
+        {{}, kSymbolRow, {kShift}},
     }});
     return keyboard == Keyboard::English ? english : persian;
 }

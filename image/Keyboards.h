@@ -20,12 +20,12 @@ enum class KeyKind {
     NudgeDown,
     NudgeRight,
     Commit,
-    NoAction,
+    NoAction,       // shown disabled
 };
 
 enum class Keyboard { English, Persian };
 
-constexpr int kKeyWidth = 49, kKeyHeight = 45, kCommitKeyWidth = 84;
+constexpr int kKeyWidth = 49, kKeyHeight = 45, kCommitKeyWidth = 84, kWideKeyWidth = 60;
 constexpr int kKeyboardWidth = 807, kKeyboardHeight = 248;
 constexpr int kKeyboardRows = 5;
 
@@ -37,6 +37,7 @@ struct Key {
     std::string objectName;  // design name where the window refers to the key, else empty
     bool wide = false;       // wider than kKeyWidth
     bool picture = false;    // an arrow or commit button showing an icon
+    int width = kKeyWidth;   // in pixels, on a row with a 1-pixel gap between keys
 
     const std::u16string& appends(bool capsOn) const { return capsOn ? capsText : text; }
 };
@@ -48,6 +49,9 @@ struct KeyboardLayout {
 };
 
 const KeyboardLayout& keyboardLayout(Keyboard keyboard);
+
+// The zero-width non-joiner: a Persian word's letters kept apart without a space.
+inline constexpr char16_t kZwnj = u'\u200C';
 
 // The caption of the text overlay. The blinking caret is state, not a
 // character, so a "|" typed on the keyboard stays text.

@@ -2,6 +2,8 @@
 KORVEL_PACKAGES=(cmake ninja-build g++ clang pkg-config qt6-base-dev libqt6svg6 libicu-dev
                  fonts-noto-core fonts-dejavu-core xvfb xauth imagemagick libclang-rt-14-dev ccache
                  libzint-dev libzxing-dev)
+# ./package adds these: the package's tools, and debootstrap for --check.
+KORVEL_PACKAGE_TOOLS=(dpkg-dev desktop-file-utils appstream debootstrap)
 
 korvel_install_deps() {
   local missing=()

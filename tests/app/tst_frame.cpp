@@ -6,6 +6,7 @@
 #include <QTimer>
 
 #include "MainWindow.h"
+#include "StatusLine.h"
 #include "TestSeams.h"
 
 class FrameTest : public QObject {
@@ -18,7 +19,11 @@ private slots:
     {
         TForm1 form(&env->seams);
         QCOMPARE(form.windowTitle(), QStringLiteral("KORVEL"));
-        QCOMPARE(form.size(), QSize(1057, 607));
+        // The notebook as designed, the status line below it.
+        QCOMPARE(form.width(), 1057);
+        QCOMPARE(form.TabbedNotebook1->geometry(), QRect(0, 0, 1058, 609));
+        QCOMPARE(form.statusLine->geometry(), QRect(0, 609, 1057, form.height() - 609));
+        QVERIFY(form.statusLine->height() >= 20);
         QVERIFY(form.windowFlags() & Qt::WindowCloseButtonHint);
         QVERIFY(!(form.windowFlags() & Qt::WindowMinimizeButtonHint));
         QVERIFY(!(form.windowFlags() & Qt::WindowMaximizeButtonHint));

@@ -29,6 +29,8 @@ const QString kPersianRow2 = fromCodes({0x0636, 0x0635, 0x062B, 0x0642, 0x0641, 
 const QString kPersianRow3 = fromCodes({0x0634, 0x0633, 0x06CC, 0x0628, 0x0644, 0x0627, 0x062A, 0x0646, 0x0645, 0x06A9,
                                         0x06AF});
 const QString kPersianRow4 = fromCodes({0x0638, 0x0637, 0x0632, 0x0631, 0x0630, 0x062F, 0x0626, 0x0648});
+const QString kAlefMadda = fromCodes({0x0622}), kZhe = fromCodes({0x0698}), kZwnj = fromCodes({0x200C});
+const QString kZwnjCaption = QStringLiteral("نیم") + kZwnj + QStringLiteral("فاصله");
 
 QStringList chars(const QString& s)
 {
@@ -93,8 +95,8 @@ private slots:
         QTest::newRow("english 5") << true << 4 << symbols;
         QTest::newRow("persian 1") << false << 0 << digits;
         QTest::newRow("persian 2") << false << 1 << QStringList{kPersianSwitch} + chars(kPersianRow2) + QStringList{"Del"};
-        QTest::newRow("persian 3") << false << 2 << QStringList{"Caps"} + chars(kPersianRow3) + QStringList{"SpeedButton23", "SpeedButton24"};
-        QTest::newRow("persian 4") << false << 3 << QStringList{"space"} + chars(kPersianRow4 + "./") + QStringList{"SpeedButton22", "SpeedButton21", "SpeedButton20"};
+        QTest::newRow("persian 3") << false << 2 << QStringList{"Caps"} + chars(kPersianRow3 + kAlefMadda) + QStringList{"SpeedButton23", "SpeedButton24"};
+        QTest::newRow("persian 4") << false << 3 << QStringList{"space", kZwnjCaption} + chars(kPersianRow4 + kZhe + "./") + QStringList{"SpeedButton22", "SpeedButton21", "SpeedButton20"};
         QTest::newRow("persian 5") << false << 4 << symbols;
     }
     void keyRows()
@@ -116,31 +118,21 @@ private slots:
         QTest::addColumn<QString>("capsOn");
         for (char c = 'A'; c <= 'Z'; ++c) {
             const QString upper(QChar::fromLatin1(c));
-            QString off = upper.toLower(), on = upper;
-            if (c == 'S')
-                std::swap(off, on);
-            if (c == 'U')
-                off = on = upper;
-            QTest::addRow("en %c", c) << true << upper << off << on;
+            QTest::addRow("en %c", c) << true << upper << upper.toLower() << upper;
         }
-        const std::pair<const char*, const char*> englishOthers[] = {
-            {"÷", "`"}, {"-", "_"}, {"_", "-"}, {"=", "="}, {"|", "|"}, {"[", "["}, {"]", "]"}, {";", ";"},
-            {"'", "'"}, {",", ","}, {".", "."}, {"/", "/"}, {"<", "<"}, {">", ">"}, {"!", "!"}, {"@", "@"},
-            {"#", "#"}, {"$", "$"}, {"%", "%"}, {"^", "^"}, {"&", "&"}, {"*", "*"}, {"(", "("}, {")", ")"},
-            {"+", "+"}, {"?", "?"}, {"", " "}, {"SHIFT", ""}, {"0", "0"}, {"1", "1"}, {"5", "5"}, {"9", "9"},
-        };
-        for (const auto& [caption, text] : englishOthers)
-            QTest::addRow("en '%s'", caption) << true << QString::fromUtf8(caption) << QString::fromUtf8(text)
-                                               << QString::fromUtf8(text);
-        for (const QString& letter : chars(kPersianRow2 + kPersianRow3 + kPersianRow4))
-            QTest::addRow("fa U+%04X", letter.at(0).unicode()) << false << letter << letter << letter;
-        const std::pair<const char*, const char*> persianOthers[] = {
-            {"÷", "/"}, {"-", "-"}, {"=", "="}, {".", "."}, {"/", "/"}, {"", " "}, {"0", "0"}, {"7", "7"},
-            {"Caps", ""}, {"SHIFT", ""}, {"<", ""}, {"!", ""}, {"^", ""}, {"&", ""}, {"_", ""}, {"+", ""}, {"?", ""},
-        };
-        for (const auto& [caption, text] : persianOthers)
-            QTest::addRow("fa '%s'", caption) << false << QString::fromUtf8(caption) << QString::fromUtf8(text)
-                                               << QString::fromUtf8(text);
+        // Every other key types its caption, whatever Caps says; SHIFT has no action.
+        const QStringList englishOthers = chars("÷1234567890-=[]|;',./<>!@#$%^&*()_+?");
+        for (const QString& caption : englishOthers)
+            QTest::addRow("en '%s'", qPrintable(caption)) << true << caption << caption << caption;
+        QTest::newRow("en space") << true << "" << " " << " ";
+        QTest::newRow("en SHIFT") << true << "SHIFT" << "" << "";
+        for (const QString& caption : chars(kPersianRow2 + kPersianRow3 + kPersianRow4 + kAlefMadda + kZhe
+                                            + "÷1234567890-=./<>!@#$%^&*()_+?"))
+            QTest::addRow("fa U+%04X", caption.at(0).unicode()) << false << caption << caption << caption;
+        QTest::newRow("fa space") << false << "" << " " << " ";
+        QTest::newRow("fa non-joiner") << false << kZwnjCaption << kZwnj << kZwnj;
+        QTest::newRow("fa Caps") << false << "Caps" << "" << "";
+        QTest::newRow("fa SHIFT") << false << "SHIFT" << "" << "";
     }
     void keyAppends()
     {
@@ -161,6 +153,27 @@ private slots:
         QVERIFY(form->CapsOn); // no key but Caps turns it back
         click(key(form->panel_english, QStringLiteral("Caps")));
         QVERIFY(!form->CapsOn);
+    }
+
+    // Caps shows its state and the letters the case they type; keys without an action are disabled.
+    void capsAndInertKeysShowTheirState()
+    {
+        QAbstractButton* caps = key(form->panel_english, QStringLiteral("Caps"));
+        QAbstractButton* q = key(form->panel_english, QStringLiteral("Q"));
+        QVERIFY(caps && q);
+        QVERIFY(caps->isCheckable() && !caps->isChecked());
+        QCOMPARE(q->text(), QStringLiteral("q"));
+        click(caps);
+        QVERIFY(caps->isChecked());
+        QCOMPARE(q->text(), QStringLiteral("Q"));
+        QCOMPARE(key(form->panel_english, QStringLiteral("7"))->text(), QStringLiteral("7"));
+        click(caps);
+        QVERIFY(!caps->isChecked());
+        QCOMPARE(q->text(), QStringLiteral("q"));
+        QVERIFY(!key(form->panel_english, QStringLiteral("SHIFT"))->isEnabled());
+        QVERIFY(!key(form->panel_farsi, QStringLiteral("SHIFT"))->isEnabled());
+        QVERIFY(!key(form->panel_farsi, QStringLiteral("Caps"))->isEnabled());
+        QVERIFY(key(form->panel_farsi, QStringLiteral("?"))->isEnabled());
     }
 
     // The caret is state: Bkspc takes it away with the character before it

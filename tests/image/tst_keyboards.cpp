@@ -2,6 +2,8 @@
 
 #include <QtTest>
 
+#include <ranges>
+
 using namespace korvel::image;
 
 Q_DECLARE_METATYPE(Keyboard)
@@ -33,10 +35,11 @@ const Key* findNamed(Keyboard keyboard, const char* name)
 class KeyboardsTest : public QObject {
     Q_OBJECT
 private slots:
-    void appendedText_data();
-    void appendedText();
+    void everyKeyTypesItsCaption_data();
+    void everyKeyTypesItsCaption();
     void rows_data();
     void rows();
+    void inertKeys();
     void namedKeys_data();
     void namedKeys();
     void capsKey();
@@ -47,50 +50,61 @@ private slots:
     void typingWhileTheCaretIsShown();
 };
 
-void KeyboardsTest::appendedText_data()
+// The characters each row types, key by key from the left, written out by hand.
+void KeyboardsTest::everyKeyTypesItsCaption_data()
 {
     QTest::addColumn<Keyboard>("keyboard");
-    QTest::addColumn<QString>("caption");
+    QTest::addColumn<int>("row");
     QTest::addColumn<QString>("capsOff");
     QTest::addColumn<QString>("capsOn");
     const auto en = Keyboard::English, fa = Keyboard::Persian;
-    QTest::newRow("en letter") << en << "Q" << "q" << "Q";
-    QTest::newRow("en last letter") << en << "M" << "m" << "M";
-    QTest::newRow("en S is inverted") << en << "S" << "S" << "s";
-    QTest::newRow("en U always upper") << en << "U" << "U" << "U";
-    QTest::newRow("en divide") << en << "÷" << "`" << "`";
-    QTest::newRow("en minus") << en << "-" << "_" << "_";
-    QTest::newRow("en underscore") << en << "_" << "-" << "-";
-    QTest::newRow("en bar") << en << "|" << "|" << "|";
-    QTest::newRow("en digit") << en << "7" << "7" << "7";
-    QTest::newRow("en quote") << en << "'" << "'" << "'";
-    QTest::newRow("en space") << en << "" << " " << " ";
-    QTest::newRow("en question") << en << "?" << "?" << "?";
-    QTest::newRow("en SHIFT") << en << "SHIFT" << "" << "";
-    QTest::newRow("fa letter") << fa << "ض" << "ض" << "ض";
-    QTest::newRow("fa yeh") << fa << "ی" << "ی" << "ی";
-    QTest::newRow("fa divide") << fa << "÷" << "/" << "/";
-    QTest::newRow("fa minus") << fa << "-" << "-" << "-";
-    QTest::newRow("fa slash") << fa << "/" << "/" << "/";
-    QTest::newRow("fa space") << fa << "" << " " << " ";
-    QTest::newRow("fa row 5 inert") << fa << "_" << "" << "";
-    QTest::newRow("fa row 5 question") << fa << "?" << "" << "";
+    QTest::newRow("en 1") << en << 0 << QString::fromUtf16(u"÷1234567890-=") << QString::fromUtf16(u"÷1234567890-=");
+    QTest::newRow("en 2") << en << 1 << QString::fromUtf16(u"qwertyuiop[]|") << QString::fromUtf16(u"QWERTYUIOP[]|");
+    QTest::newRow("en 3") << en << 2 << QString::fromUtf16(u"asdfghjkl;'") << QString::fromUtf16(u"ASDFGHJKL;'");
+    QTest::newRow("en 4") << en << 3 << QString::fromUtf16(u" zxcvbnm,./") << QString::fromUtf16(u" ZXCVBNM,./");
+    QTest::newRow("en 5") << en << 4 << QString::fromUtf16(u"<>!@#$%^&*()_+?") << QString::fromUtf16(u"<>!@#$%^&*()_+?");
+    const QString fa1 = QString::fromUtf16(u"÷1234567890-=");
+    const QString fa2 = QString::fromUtf16(u"\u0636\u0635\u062B\u0642\u0641\u063A\u0639\u0647\u062E\u062D\u062C\u0686\u067E");
+    const QString fa3 = QString::fromUtf16(u"\u0634\u0633\u06CC\u0628\u0644\u0627\u062A\u0646\u0645\u06A9\u06AF\u0622");
+    const QString fa4 = QString::fromUtf16(u" \u200C\u0638\u0637\u0632\u0631\u0630\u062F\u0626\u0648\u0698./");
+    const QString fa5 = QString::fromUtf16(u"<>!@#$%^&*()_+?");
+    QTest::newRow("fa 1") << fa << 0 << fa1 << fa1;
+    QTest::newRow("fa 2") << fa << 1 << fa2 << fa2;
+    QTest::newRow("fa 3, with alef madda") << fa << 2 << fa3 << fa3;
+    QTest::newRow("fa 4, with non-joiner and zhe") << fa << 3 << fa4 << fa4;
+    QTest::newRow("fa 5") << fa << 4 << fa5 << fa5;
 }
 
-void KeyboardsTest::appendedText()
+void KeyboardsTest::everyKeyTypesItsCaption()
 {
     QFETCH(Keyboard, keyboard);
-    QFETCH(QString, caption);
+    QFETCH(int, row);
     QFETCH(QString, capsOff);
     QFETCH(QString, capsOn);
-    const Key* key = findKey(keyboard, caption);
-    QVERIFY(key);
     for (bool caps : {false, true}) {
-        OverlayText overlay{u"x", false};
-        bool capsState = caps;
-        QVERIFY(applyEditKey(*key, overlay, capsState));
-        QCOMPARE(capsState, caps);
-        QCOMPARE(QString::fromStdU16String(overlay.text), "x" + (caps ? capsOn : capsOff));
+        const QString expected = caps ? capsOn : capsOff;
+        OverlayText overlay;
+        int typed = 0;
+        for (const Key& key : keyboardLayout(keyboard).rows[std::size_t(row)]) {
+            if (key.kind != KeyKind::Char)
+                continue;
+            bool capsState = caps;
+            const std::size_t before = overlay.text.size();
+            QVERIFY(applyEditKey(key, overlay, capsState));
+            QCOMPARE(capsState, caps);
+            const QString added = QString::fromStdU16String(overlay.text.substr(before));
+            QCOMPARE(added, expected.mid(typed, 1));
+            // A key shows what it types: its caption, in the case Caps gives, or the name of an unseen character.
+            const QString caption = QString::fromStdU16String(key.caption);
+            if (added == u" ")
+                QCOMPARE(caption, QString());
+            else if (added == QChar(0x200C))
+                QCOMPARE(caption, QString::fromUtf16(u"نیم\u200Cفاصله"));
+            else
+                QCOMPARE(caption.toUpper(), added.toUpper());
+            ++typed;
+        }
+        QCOMPARE(typed, expected.size());
     }
 }
 
@@ -101,14 +115,15 @@ void KeyboardsTest::rows_data()
     QTest::addColumn<int>("keys");
     QTest::addColumn<QString>("first");
     QTest::addColumn<QString>("lastCaption");
-    const int lengths[] = {15, 15, 14, 14, 16};
+    const int enLengths[] = {15, 15, 14, 14, 16};
+    const int faLengths[] = {15, 15, 15, 16, 16};
     const char* enFirst[] = {"Undo", "Farsi", "Caps", "", "<"};
     const char* faFirst[] = {"Undo", "انگلیسی", "Caps", "", "<"};
     const char* last[] = {"Bkspc", "Del", "'", "/", "SHIFT"}; // last key with a caption
-    const char* faLast[] = {"Bkspc", "Del", "گ", "/", "SHIFT"};
+    const char* faLast[] = {"Bkspc", "Del", "آ", "/", "SHIFT"};
     for (int r = 0; r < kKeyboardRows; ++r) {
-        QTest::addRow("en row %d", r + 1) << Keyboard::English << r << lengths[r] << enFirst[r] << last[r];
-        QTest::addRow("fa row %d", r + 1) << Keyboard::Persian << r << lengths[r] << faFirst[r] << faLast[r];
+        QTest::addRow("en row %d", r + 1) << Keyboard::English << r << enLengths[r] << enFirst[r] << last[r];
+        QTest::addRow("fa row %d", r + 1) << Keyboard::Persian << r << faLengths[r] << faFirst[r] << faLast[r];
     }
 }
 
@@ -124,6 +139,27 @@ void KeyboardsTest::rows()
     QCOMPARE(QString::fromStdU16String(keysOfRow.front().caption), first);
     auto it = std::find_if(keysOfRow.rbegin(), keysOfRow.rend(), [](const Key& k) { return !k.picture; });
     QCOMPARE(QString::fromStdU16String(it->caption), lastCaption);
+    // The row, 3 pixels in from each side of the 807-pixel panel, with a pixel between keys.
+    int right = 3;
+    for (const Key& key : keysOfRow)
+        right += key.width + 1;
+    QVERIFY2(right - 1 <= 807 - 3, qPrintable(QString::number(right)));
+    for (const Key& key : keysOfRow)
+        QVERIFY(key.width >= 45);
+}
+
+// Keys without an action show as disabled; these are all of them.
+void KeyboardsTest::inertKeys()
+{
+    QStringList en, fa;
+    for (const Key& key : keyboardLayout(Keyboard::English).rows | std::views::join)
+        if (key.kind == KeyKind::NoAction)
+            en << QString::fromStdU16String(key.caption);
+    for (const Key& key : keyboardLayout(Keyboard::Persian).rows | std::views::join)
+        if (key.kind == KeyKind::NoAction)
+            fa << QString::fromStdU16String(key.caption);
+    QCOMPARE(en, QStringList{"SHIFT"});
+    QCOMPARE(fa, (QStringList{"Caps", "SHIFT"}));
 }
 
 void KeyboardsTest::namedKeys_data()
@@ -171,10 +207,14 @@ void KeyboardsTest::capsKey()
     QVERIFY(!caps);
     QVERIFY(applyEditKey(*findKey(Keyboard::English, "A"), overlay, caps));
     QCOMPARE(overlay.text, std::u16string(u"Aa"));
-    // The Persian keyboard's Caps does nothing.
-    QVERIFY(applyEditKey(*findKey(Keyboard::Persian, "Caps"), overlay, caps));
-    QVERIFY(!caps);
-    QCOMPARE(overlay.text, std::u16string(u"Aa"));
+    // With Caps, "S" and "U" are capitals like every other letter.
+    QVERIFY(applyEditKey(*findKey(Keyboard::English, "Caps"), overlay, caps));
+    QVERIFY(applyEditKey(*findKey(Keyboard::English, "S"), overlay, caps));
+    QVERIFY(applyEditKey(*findKey(Keyboard::English, "U"), overlay, caps));
+    QVERIFY(applyEditKey(*findKey(Keyboard::English, "Caps"), overlay, caps));
+    QVERIFY(applyEditKey(*findKey(Keyboard::English, "S"), overlay, caps));
+    QVERIFY(applyEditKey(*findKey(Keyboard::English, "U"), overlay, caps));
+    QCOMPARE(overlay.text, std::u16string(u"AaSUsu"));
 }
 
 void KeyboardsTest::windowKeysAreLeftToTheWindow()

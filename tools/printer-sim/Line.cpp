@@ -1,6 +1,7 @@
 #include "Line.h"
 
 #include <cerrno>
+#include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <fcntl.h>
@@ -112,6 +113,12 @@ Line::Line(const Options& opt) : opt_(opt)
     ::unlink(link_.c_str());
     if (::symlink(device_.c_str(), link_.c_str()) != 0)
         throw sysError("cannot link " + link_);
+    // Beside the link, a note that tells the controller's port list this is the simulator.
+    marker_ = dir + "/." + opt.port + ".printer-sim";
+    if (FILE* note = std::fopen(marker_.c_str(), "w")) {
+        std::fputs(device_.c_str(), note);
+        std::fclose(note);
+    }
     lastArrival_ = lastStamp_ = nextSendSlot_ = Clock::now();
 }
 
@@ -127,8 +134,10 @@ void Line::removeLink()
     // Only our own link: another simulator may have taken the name since.
     char buf[4096];
     const ssize_t n = ::readlink(link_.c_str(), buf, sizeof buf - 1);
-    if (n >= 0 && std::string(buf, static_cast<size_t>(n)) == device_)
+    if (n >= 0 && std::string(buf, static_cast<size_t>(n)) == device_) {
         ::unlink(link_.c_str());
+        ::unlink(marker_.c_str());
+    }
     link_.clear();
 }
 

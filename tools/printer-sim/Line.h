@@ -59,6 +59,7 @@ private:
     int slave_ = -1;
     std::string device_;
     std::string link_;
+    std::string marker_;
     std::chrono::nanoseconds byteTime_{0};
     struct Pending { uint8_t byte; TimePoint at; };
     std::deque<Pending> pending_;

@@ -1,15 +1,22 @@
 // Photographs the window's pages for the README: korvel-screenshot OUTDIR.
 // The pixel page gets a stamped Persian word and a placed date field first;
-// then the code tool, and a made-up photograph in the black-and-white dialog.
+// then the code tool, a made-up photograph in the black-and-white dialog, a message box,
+// the status line during a picture upload to the printer simulator, and the port list.
 #include <QApplication>
 #include <QComboBox>
+#include <QDir>
 #include <QLineEdit>
-#include <QPainter>
 #include <QPainterPath>
 #include <QRadioButton>
 #include <QRadialGradient>
 #include <QSpinBox>
-#include <QDir>
+#include <QElapsedTimer>
+#include <QFile>
+#include <QListWidget>
+#include <QMessageBox>
+#include <QPainter>
+#include <QProcess>
+#include <QTemporaryDir>
 #include <QLabel>
 #include <QPlainTextEdit>
 #include <QTabWidget>
@@ -19,7 +26,9 @@
 #include "CodeTool.h"
 #include "MainWindow.h"
 #include "PictureDialog.h"
+#include "PortList.h"
 #include "QtHooks.h"
+#include "StatusLine.h"
 #include "UiSeams.h"
 
 namespace {
@@ -73,14 +82,48 @@ QImage syntheticPhoto()
     p.drawEllipse(QPointF(140, 200), 70, 70);
     return photo;
 }
+
+void waitFor(int ms)
+{
+    QElapsedTimer t;
+    t.start();
+    while (t.elapsed() < ms)
+        QApplication::processEvents(QEventLoop::AllEvents, 20);
+}
+
+// The window with a popup of its own drawn where it shows.
+QImage withPopup(QWidget& window, QWidget& popup)
+{
+    QImage shot = window.grab().toImage();
+    QPainter painter(&shot);
+    painter.drawPixmap(window.mapFromGlobal(popup.mapToGlobal(QPoint(0, 0))), popup.grab());
+    return shot;
+}
 } // namespace
 
 int main(int argc, char** argv)
 {
     QApplication app(argc, argv);
     installSerialHooks();
-    const QString out = argc > 1 ? QString::fromLocal8Bit(argv[1]) : QStringLiteral(".");
+    const QString out = QDir(argc > 1 ? QString::fromLocal8Bit(argv[1]) : QStringLiteral(".")).absolutePath();
     QDir().mkpath(out);
+    // A private place: port map, working folder, settings file, the simulator's records.
+    QTemporaryDir place;
+    qputenv("KORVEL_PORT_MAP", (place.path() + QStringLiteral("/ports")).toUtf8());
+    qputenv("KORVEL_WORKDIR", (place.path() + QStringLiteral("/korvel")).toUtf8());
+    QDir::setCurrent(place.path());
+    QFile settings(QStringLiteral("setting.dll"));
+    if (settings.open(QIODevice::WriteOnly))
+        settings.write("29\r\n0\r\n");
+    settings.close();
+    QProcess sim;
+    sim.start(QStringLiteral(PRINTER_SIM_PATH), {QStringLiteral("--port"), QStringLiteral("COM30"), QStringLiteral("--line-rate"),
+                                               QStringLiteral("9600"), QStringLiteral("--out"), place.path() + QStringLiteral("/sim-out"),
+                                               QStringLiteral("--log"), place.path() + QStringLiteral("/sim.jsonl")});
+    sim.waitForStarted();
+    for (int i = 0; i < 100 && !sim.readAllStandardError().contains("ready"); ++i)
+        sim.waitForReadyRead(100);
+
     QuietSeams seams;
     TForm1 form(&seams);
     form.show();
@@ -132,5 +175,26 @@ int main(int argc, char** argv)
     dialog.show();
     QApplication::processEvents();
     dialog.grab().save(out + QStringLiteral("/photo-threshold-and-dither.png"));
+    auto box = makeMessageBox(&form, QStringLiteral(".اتصال با دستگاه بر قرار شد"), false);
+    box->show();
+    waitFor(300);
+    box->grab().save(out + QStringLiteral("/message-box.png"));
+    box->hide();
+
+    // The port list as the operator opens it: the simulator's port first.
+    form.comboportselect->showPopup();
+    waitFor(300);
+    if (auto* list = form.comboportselect->findChild<QListWidget*>(QStringLiteral("portPopupList")))
+        withPopup(form, *list->window()).save(out + QStringLiteral("/port-list.png"));
+    form.comboportselect->hidePopup();
+
+    // A picture on its way at 9600 bit/s.
+    form.TabbedNotebook1->setCurrentIndex(1);
+    form.SpeedButton26->click();
+    for (int i = 0; i < 2000 && form.statusLine->progressPercent() < 30; ++i)
+        waitFor(10);
+    form.grab().save(out + QStringLiteral("/status-line-upload.png"));
+    sim.terminate();
+    sim.waitForFinished(3000);
     return 0;
 }

@@ -1,0 +1,172 @@
+// What the window tells of the line: the status line during a picture upload,
+// its receive-log panel, and the port list with the simulator's port marked.
+#include <QComboBox>
+#include <QDialog>
+#include <QDir>
+#include <QFile>
+#include <QListWidget>
+#include <QLabel>
+#include <QPlainTextEdit>
+#include <QProgressBar>
+#include <QTest>
+#include <QToolButton>
+
+#include "MainWindow.h"
+#include "PortList.h"
+#include "QtHooks.h"
+#include "SimProcess.h"
+#include "StatusLine.h"
+#include "TestSeams.h"
+
+namespace {
+
+QStringList popupRows(PortList* list)
+{
+    list->showPopup();
+    QStringList rows;
+    for (int i = 0; i < list->popupList()->count(); ++i)
+        rows << list->popupList()->item(i)->text();
+    list->hidePopup();
+    return rows;
+}
+
+bool link(const QString& portMap, const QString& name, const QString& target)
+{
+    return QFile::link(target, portMap + QLatin1Char('/') + name);
+}
+
+} // namespace
+
+class WindowTest : public QObject {
+    Q_OBJECT
+private slots:
+    void initTestCase() { installSerialHooks(); }
+    void init()
+    {
+        env.reset(new TestEnvironment);
+        sim.reset(new SimProcess);
+        // A line slow enough to watch the upload go, quick enough for a test.
+        QVERIFY(sim->start(env->portMap(), env->cwd() + QStringLiteral("/../sim.jsonl"),
+                           {QStringLiteral("--line-rate"), QStringLiteral("38400")}));
+        form.reset(new TForm1(&env->seams));
+        form->show();
+        form->comboportselect->setCurrentIndex(29);
+        env->seams.clear();
+    }
+    void cleanup()
+    {
+        form.reset();
+        sim.reset();
+        env.reset();
+    }
+
+    // The line's words at each step of the bar, read as the bar moves: the upload
+    // may pass faster than any polling would see it.
+    void statusLineFollowsAPictureUpload()
+    {
+        StatusLine* line = form->statusLine;
+        QTRY_VERIFY(line->portText().contains(QStringLiteral("COM30")));
+        QVERIFY(line->portText().contains(QStringLiteral("متصل نیست")));
+        QStringList seen;
+        connect(form->status_send, &QProgressBar::valueChanged, line,
+                [&seen, line] { seen << QStringLiteral("%1 %2").arg(line->progressPercent()).arg(line->workText()); });
+        form->SpeedButton26->click();
+        QTRY_COMPARE_WITH_TIMEOUT(line->replyText(), QStringLiteral("آخرین پاسخ: دستگاه آماده چاپ تصویر بارگذاری شده می باشد!"), 20000);
+        QCOMPARE(line->workText(), QStringLiteral("آماده"));
+        QVERIFY(!line->portText().contains(QStringLiteral("متصل نیست")));
+        QVERIFY(!seen.isEmpty());
+        for (const QString& step : seen)
+            QVERIFY2(step.contains(QStringLiteral("در حال ارسال تصوير به چاپگر (")) && step.contains(QStringLiteral(" از 15843 بایت)")),
+                     qPrintable(step));
+    }
+
+    // The bar's columns as bytes of the stream: "240", then 66 bytes a column.
+    void uploadProgressInBytes_data()
+    {
+        QTest::addColumn<int>("column");
+        QTest::addColumn<QString>("work");
+        QTest::addColumn<int>("percent");
+        QTest::newRow("start") << 0 << "(3 از 15843 بایت)" << 0;
+        QTest::newRow("half") << 120 << "(7923 از 15843 بایت)" << 50;
+        QTest::newRow("end") << 240 << "(15843 از 15843 بایت)" << 100;
+    }
+    void uploadProgressInBytes()
+    {
+        QFETCH(int, column);
+        QFETCH(QString, work);
+        QFETCH(int, percent);
+        form->label_send->setText(QStringLiteral("در حال ارسال تصوير به چاپگر"));
+        form->label_send->show();
+        form->status_send->setMaximum(240);
+        form->status_send->setValue(column);
+        form->status_send->show();
+        QCOMPARE(form->statusLine->workText(), QStringLiteral("در حال ارسال تصوير به چاپگر ") + work);
+        QCOMPARE(form->statusLine->progressPercent(), percent);
+        form->label_send->hide();
+        QCOMPARE(form->statusLine->workText(), QStringLiteral("آماده"));
+        QCOMPARE(form->statusLine->progressPercent(), -1);
+    }
+
+    void clickOpensTheReceiveLog()
+    {
+        form->Image13->click(); // connect: the printer answers, the log fills
+        QTRY_VERIFY_WITH_TIMEOUT(!form->Memo2->toPlainText().isEmpty(), 5000);
+        QTest::mouseClick(form->statusLine, Qt::LeftButton);
+        QDialog* panel = form->statusLine->logPanel();
+        QVERIFY(panel->isVisible());
+        QCOMPARE(form->Memo2->parentWidget(), panel);
+        QVERIFY(form->Memo2->isVisible());
+        panel->reject();
+        QCOMPARE(form->Memo2->parentWidget(), form.get());
+        QVERIFY(form->Memo2->y() >= form->height()); // hidden again, outside the window
+        QVERIFY(!form->Memo2->toPlainText().isEmpty());
+    }
+
+    void portListPutsTheExistingPortsFirst()
+    {
+        auto* list = qobject_cast<PortList*>(form->comboportselect);
+        QVERIFY(list);
+        QCOMPARE(list->count(), 255);
+        QStringList rows = popupRows(list);
+        QCOMPARE(rows.value(0), QStringLiteral("COM30 — printer simulator"));
+        QCOMPARE(rows.mid(rows.size() - 255).first(), QStringLiteral("COM1"));
+        QCOMPARE(rows.last(), QStringLiteral("COM255"));
+
+        // Read again at each opening; a note that names another device is stale.
+        QVERIFY(link(env->portMap(), QStringLiteral("COM7"), QStringLiteral("/dev/null")));
+        QVERIFY(link(env->portMap(), QStringLiteral("COM12"), QStringLiteral("/dev/zero")));
+        QFile note(env->portMap() + QStringLiteral("/.COM12.printer-sim"));
+        QVERIFY(note.open(QIODevice::WriteOnly));
+        note.write("/dev/pts/999");
+        note.close();
+        rows = popupRows(list);
+        QCOMPARE(rows.mid(0, 3), (QStringList{QStringLiteral("COM7 — /dev/null"), QStringLiteral("COM12 — /dev/zero"),
+                                              QStringLiteral("COM30 — printer simulator")}));
+
+        // Choosing a row chooses its port, as the design list would.
+        list->setCurrentIndex(6);
+        list->showPopup();
+        QVERIFY(list->popupShown());
+        QListWidget* view = list->popupList();
+        QTest::mouseClick(view->viewport(), Qt::LeftButton, {}, view->visualItemRect(view->item(2)).center());
+        QVERIFY(!list->popupShown());
+        QCOMPARE(list->currentIndex(), 29);
+        QFile settings(env->cwd() + QStringLiteral("/setting.dll"));
+        QVERIFY(settings.open(QIODevice::ReadOnly));
+        QCOMPARE(settings.readAll(), QByteArray("29\r\n0\r\n"));
+
+        // The simulator takes its note with it.
+        sim->stop();
+        QVERIFY(!QFile::exists(env->portMap() + QStringLiteral("/.COM30.printer-sim")));
+        rows = popupRows(list);
+        QVERIFY(!rows.join('\n').contains(QStringLiteral("printer simulator")));
+    }
+
+private:
+    std::unique_ptr<TestEnvironment> env;
+    std::unique_ptr<SimProcess> sim;
+    std::unique_ptr<TForm1> form;
+};
+
+QTEST_MAIN(WindowTest)
+#include "tst_window.moc"
