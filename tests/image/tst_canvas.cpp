@@ -278,16 +278,13 @@ void CanvasTest::newCanvasWhitensTheCanvasArea()
     Canvas canvas;
     canvas.replacePicture(filled(300, 200, qRgb(0, 0, 0)));
     canvas.newCanvas();
-    QCOMPARE(canvas.image().size(), QSize(300, 200));
-    QCOMPARE(blackCount(canvas, QRect(0, 0, 241, 155)), 0);
-    QVERIFY(canvas.isBlack(241, 0));
-    QVERIFY(canvas.isBlack(0, 155));
-    QVERIFY(canvas.isBlack(299, 199));
+    QCOMPARE(canvas.image().size(), QSize(240, 154));
+    QCOMPARE(blackCount(canvas, canvas.image().rect()), 0);
 
     Canvas small;
     small.replacePicture(filled(50, 40, qRgb(0, 0, 0)));
     small.newCanvas();
-    QCOMPARE(small.image().size(), QSize(50, 40));
+    QCOMPARE(small.image().size(), QSize(240, 154));
     QCOMPARE(blackCount(small, small.image().rect()), 0);
 }
 
