@@ -331,8 +331,17 @@ void Canvas::load(const QString& path)
 
 void Canvas::save(const QString& path) const
 {
-    const QImage mono = picture_.convertToFormat(QImage::Format_Mono, QList<QRgb>{kBlack, kWhite},
-                                                 Qt::ThresholdDither | Qt::AvoidDither);
+    QImage mono = picture_.convertToFormat(QImage::Format_Mono, QList<QRgb>{kBlack, kWhite},
+                                           Qt::ThresholdDither | Qt::AvoidDither);
+    // The rows' padding is left as the allocator found it: zero it, so a file
+    // says the same for the same picture.
+    const int width = mono.width();
+    for (int y = 0; y < mono.height(); ++y) {
+        uchar* line = mono.scanLine(y);
+        if (width % 8)
+            line[width / 8] &= uchar(0xff << (8 - width % 8));
+        std::fill(line + (width + 7) / 8, line + mono.bytesPerLine(), uchar(0));
+    }
     QByteArray bytes;
     QBuffer buffer(&bytes);
     buffer.open(QIODevice::WriteOnly);

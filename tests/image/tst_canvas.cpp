@@ -87,6 +87,8 @@ private slots:
     void newCanvasWhitensTheCanvasArea();
     void stylesAcrossReplacement();
     void saveLoadRoundTrip();
+    void savedRowPaddingIsZero_data();
+    void savedRowPaddingIsZero();
     void loadsABitmapWithWhiteFirstInItsPalette();
     void loadMakesBlackAndWhite_data();
     void loadMakesBlackAndWhite();
@@ -322,6 +324,36 @@ void CanvasTest::stylesAcrossReplacement()
     canvas.setPenWidth(2);
     canvas.RestoreStyles();
     QCOMPARE(canvas.penWidth(), 7);
+}
+
+// Rows of a 1-bit bitmap are padded to 4 bytes; the padding bits are zero, so
+// the same picture always gives the same file.
+void CanvasTest::savedRowPaddingIsZero_data()
+{
+    QTest::addColumn<int>("width");
+    QTest::newRow("240: two bytes of padding") << 240;
+    QTest::newRow("3: five bits and three bytes") << 3;
+    QTest::newRow("33: seven bits and three bytes") << 33;
+    QTest::newRow("32: none") << 32;
+}
+
+void CanvasTest::savedRowPaddingIsZero()
+{
+    QFETCH(int, width);
+    const int height = 7;
+    const int stride = (width + 31) / 32 * 4;
+    Canvas canvas;
+    canvas.replacePicture(filled(width, height, qRgb(0, 0, 0)));
+    const QString file = tmp_.filePath("padded.bmp");
+    canvas.save(file);
+    const QByteArray bytes = readAll(file);
+    const int offset = int(quint8(bytes[10])) | int(quint8(bytes[11])) << 8;
+    QCOMPARE(bytes.size(), offset + stride * height);
+    // Black is palette entry 0, so a black row is all zero bits: any 1 is padding left set.
+    for (int i = offset; i < bytes.size(); ++i)
+        QVERIFY2(bytes[i] == 0, qPrintable(QStringLiteral("byte %1 is %2").arg(i).arg(quint8(bytes[i]))));
+    canvas.save(tmp_.filePath("again.bmp"));
+    QCOMPARE(readAll(tmp_.filePath("again.bmp")), bytes);
 }
 
 void CanvasTest::saveLoadRoundTrip()
