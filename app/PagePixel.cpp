@@ -467,6 +467,7 @@ void TForm1::SpeedButton3Click()
     savedStateId_ = canvasStateId_;
     datesModified_ = false;
     updateUnsavedMark();
+    keepChoices(); // the sizes went back to "3"
 }
 
 void TForm1::SpeedButton7Click()

@@ -257,10 +257,11 @@ void TForm1::buildTextPageFiles()
     auto fileButton = [this](QToolButton*& field, const char* name, const char* icon, const QString& hint, QRect at) {
         field = iconButton(Panel5, name, at, icon, hint, false);
     };
-    fileButton(messageOpen, "messageOpen", "open", QStringLiteral("باز کردن پیام"), QRect(982, 438, 30, 30));
-    fileButton(messageSave, "messageSave", "save", QStringLiteral("ذخیره پیام"), QRect(982, 470, 30, 30));
-    fileButton(messageSaveAs, "messageSaveAs", "save-as", QStringLiteral("ذخیره پیام با نام دیگر"), QRect(1014, 470, 30, 30));
-    fileButton(messageRecent, "messageRecent", nullptr, QStringLiteral("پیام های اخیر"), QRect(982, 502, 62, 26));
+    // Right of the token bar, inside the page's panel.
+    fileButton(messageOpen, "messageOpen", "open", QStringLiteral("باز کردن پیام"), QRect(980, 438, 26, 26));
+    fileButton(messageSave, "messageSave", "save", QStringLiteral("ذخیره پیام"), QRect(1008, 438, 26, 26));
+    fileButton(messageSaveAs, "messageSaveAs", "save-as", QStringLiteral("ذخیره پیام با نام دیگر"), QRect(1008, 468, 26, 26));
+    fileButton(messageRecent, "messageRecent", nullptr, QStringLiteral("پیام های اخیر"), QRect(980, 498, 54, 26));
     messageRecent->setText(QStringLiteral("اخیر"));
     recentMenu = new QMenu(messageRecent);
     recentMenu->setObjectName(QStringLiteral("recentMenu"));

@@ -39,7 +39,7 @@ public:
     QFont fontDialog(QWidget*, const QFont& font, bool* confirmed) override
     {
         *confirmed = fontAnswer.has_value();
-        return fontAnswer.value_or(font);
+        return fontAnswer.value_or(fontBrowsed.value_or(font));
     }
     QDate today() override { return date; }
     QTime now() override { return time; }
@@ -76,7 +76,8 @@ public:
 
     std::deque<QString> inputAnswers; // a null QString cancels the prompt
     std::deque<QString> openAnswers, saveAnswers;
-    std::optional<QFont> fontAnswer;
+    std::optional<QFont> fontAnswer;  // confirmed
+    std::optional<QFont> fontBrowsed; // shown when the dialog was cancelled
     std::deque<SaveChoice> saveChoices;
     std::deque<bool> yesNoAnswers;
     QString lastSaveProposal;
