@@ -9,6 +9,7 @@
 #include <QPlainTextEdit>
 #include <QRadioButton>
 #include <QRandomGenerator>
+#include <QSysInfo>
 #include <QTest>
 #include <QTimer>
 #include <QToolButton>
@@ -475,7 +476,9 @@ private slots:
         drag(*form, QPoint(100, 10), {QPoint(160, 60)}, QPoint(160, 60));
         const QImage checkpoint = picture(workingBitmapPath(*env));
         QVERIFY(blackCount(checkpoint) > 0);
-        form.reset(); // no close: the process is gone
+        form.reset(); // no close: the process is gone, leaving its lock behind
+        writeFile(workingBitmapPath(*env) + ".lock", QByteArray("2147483000\n") + QCoreApplication::applicationName().toUtf8() +
+                                                        "\n" + QSysInfo::machineHostName().toUtf8() + "\n");
 
         env->seams.yesNoAnswers.push_back(restore);
         open();
@@ -483,7 +486,8 @@ private slots:
         const QString kept = env->workDir() + "/korvel-unsaved.bmp";
         QCOMPARE(picture(kept), checkpoint);
         QCOMPARE(blackCount(picture(workingBitmapPath(*env))), 0); // blanked as ever
-        QCOMPARE(shown(*form), restore ? checkpoint : picture(workingBitmapPath(*env)));
+        QCOMPARE(form->canvas->workingBitmap(), workingBitmapPath(*env)); // the dead program's lock does not count
+                QCOMPARE(shown(*form), restore ? checkpoint : picture(workingBitmapPath(*env)));
         QCOMPARE(form->pictureModified(), restore);
         if (restore) { // an undoable step
             form->Undo();
