@@ -1,10 +1,12 @@
 #include "MainWindow.h"
 
+#include "Choices.h"
 #include "UiSeams.h"
 
 #include <QEvent>
 #include <QGuiApplication>
 #include <QLabel>
+#include <QLockFile>
 #include <QLineEdit>
 #include <QPlainTextEdit>
 #include <QScreen>
@@ -55,6 +57,8 @@ TForm1::TForm1(UiSeams* seams, QWidget* parent)
 TForm1::~TForm1()
 {
     closing_ = true;
+    if (keepMessageTimer_ && keepMessageTimer_->isActive())
+        keepMessageText();
     // Release a receive thread waiting for the writer, then end the receive thread
     // while the writer it may still call exists.
     writer->shutdown();

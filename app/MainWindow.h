@@ -19,6 +19,7 @@
 #include <vector>
 
 #include "image/Photo.h"
+#include "image/Canvas.h"
 #include "printer/Dispatch.h"
 
 class QComboBox;
@@ -37,8 +38,11 @@ class StatusLine;
 namespace korvel::image { class Canvas; struct Key; struct OverlayText; enum class Keyboard; }
 class QTabWidget;
 class QTimer;
+class QLockFile;
+class QMenu;
 class UiSeams;
 class CodeTool;
+class Choices;
 
 namespace korvel::serial { class TSerialPort; }
 namespace korvel::printer { struct Job; struct JobResult; struct Effect; class LineWriter; }
@@ -111,7 +115,8 @@ public:
     void SaveWorkingBitmap();
     void DismissTextOverlay();
     void RemoveCaret();
-    void StampOverlayText();
+    bool StampOverlayText(); // false when it failed (told)
+    void hideTextOverlay();  // DismissTextOverlay without its checkpoint
     void setpic();
     // test2.txt: the values sent, "240," first; the error's text, empty when written.
     static QString writeTraceFile(const std::vector<int>& values);
@@ -131,6 +136,21 @@ public:
     std::function<std::optional<korvel::image::PictureChoice>(const QImage&)> choosePictureConversion;
     // The picture as the operator chose to convert it; nullopt when cancelled.
     std::optional<QImage> convertedPicture(const QImage& picture);
+    // Every canvas change goes through changeCanvas (a drag: beginCanvasChange at the press, endCanvasChange at the release): undo step, checkpoint, unsaved mark, redraw.
+    bool changeCanvas(const std::function<void()>& edit);
+    void beginCanvasChange(); // takes the undo step, then writes the checkpoint (may throw)
+    void endCanvasChange();   // keeps the step only when the canvas changed
+    // Unsaved work: the picture (canvas and date fields) and the message.
+    bool pictureModified() const { return canvasStateId_ != savedStateId_ || datesModified_; }
+    bool messageModified() const { return memoText() != messageSavedText_; }
+    void markDatesModified();
+    // Asks before unsaved work is thrown away; false when the operator cancelled or a save failed.
+    bool confirmDiscardPicture();
+    bool confirmDiscardMessage();
+    bool savePicture();   // Save: false when nothing was written
+    bool savePictureAs(const QString& proposed = {});
+    korvel::image::CanvasHistory history_;
+    QString workingBitmapKept; // the unsaved picture of the last session, set aside at start-up
 
     // Text page.
     QFrame* Panel5 = nullptr;
@@ -148,6 +168,15 @@ public:
     QString memoText() const;
     int memoSelStart() const;
     void setMemoText(const QString& crlfText, int caret = -1);
+    // Message files (UTF-8, CR LF), the recent list and the text kept across restarts.
+    QToolButton *messageOpen = nullptr, *messageSave = nullptr, *messageSaveAs = nullptr, *messageRecent = nullptr;
+    QMenu* recentMenu = nullptr;
+    QString messageFile;
+    bool openMessage(const QString& file);
+    bool saveMessage();
+    bool saveMessageAs();
+    void keepMessageText(); // writes the kept text now
+    static QString keptMessagePath();
     void MiladiToShamsi(int year, int month, int day);
     void showTodayOnTextPage(const QDate& today);
 
@@ -205,6 +234,9 @@ public slots:
     void SpeedButton37Click();
     void SpeedButton38Click();
     void Undo();
+    void Redo();
+    void messageOpenClick();
+    void messageRecentChosen(const QString& file);
 
     // Text page.
     void insertTokenAtCaret(const QString& token);
@@ -240,8 +272,11 @@ public:
     bool ensureConnected();
     void writeSettingsFile();
 
+    Choices& choices() { return *choices_; }
+
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
+    void closeEvent(QCloseEvent* event) override;
 
 private:
     void buildFrame();
@@ -296,6 +331,32 @@ private:
     bool writeSettingsRequest();
     // Receive thread: runs a job on the line and waits for it; a failure is told.
     korvel::printer::JobResult runOnLine(korvel::printer::Job job, std::function<void(std::size_t, std::size_t)> progress = {});
+
+    // Kept work.
+    void buildTextPageFiles();
+    void refreshRecentMenu();
+    void rememberRecentMessage(const QString& file);
+    void restoreKeptMessage();
+    void claimWorkingBitmap();
+    void setAsideUnsavedPicture();
+    void offerUnsavedPicture();
+    void updateUnsavedMark();
+    void restoreChoices();
+    void keepChoices();
+    void connectChoices();
+    korvel::image::CanvasHistory::State canvasState() const;
+    void applyCanvasState(const korvel::image::CanvasHistory::State& state);
+    std::optional<korvel::image::CanvasHistory::State> pendingChange_;
+    quint64 canvasStateId_ = 0, savedStateId_ = 0, lastStateId_ = 0;
+    bool currentFileIsOurs_ = false;
+    bool datesModified_ = false;
+    QString messageSavedText_; // the message as its file holds it; empty without a file
+    bool unsavedMarked_ = false;
+    bool restoringChoices_ = false;
+    bool choicesErrorShown_ = false;
+    QTimer* keepMessageTimer_ = nullptr;
+    std::unique_ptr<QLockFile> workingLock_;
+    std::unique_ptr<Choices> choices_;
 
     std::unique_ptr<UiSeams> ownSeams_;
     UiSeams* seams_ = nullptr;

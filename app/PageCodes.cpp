@@ -175,13 +175,13 @@ bool CodeTool::commit()
         form_.seams().message(&form_, kCodeOutside);
         return false;
     }
-    // A canvas change like a figure or stamped text: checkpoint first.
-    if (!form_.guarded([this] { form_.SaveWorkingBitmap(); }))
+    // A canvas change like a figure or stamped text: undoable, checkpoint first.
+    if (!form_.changeCanvas([&] {
+            for (int y = 0; y < p.height; ++y)
+                for (int x = 0; x < p.width; ++x)
+                    form_.canvas->setPixel(area.x() + x, area.y() + y, p.black(x, y)); // the quiet zone is whitened
+        }))
         return false;
-    for (int y = 0; y < p.height; ++y)
-        for (int x = 0; x < p.width; ++x)
-            form_.canvas->setPixel(area.x() + x, area.y() + y, p.black(x, y)); // the quiet zone is whitened
-    form_.refreshCanvas();
     placed_.push_back({area, p.pixels});
     for (QLabel* date : form_.dateLabels)
         if (!date->isHidden() && date->geometry().intersects(area)) {

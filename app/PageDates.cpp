@@ -193,8 +193,12 @@ void TForm1::placeDateLabel(int index)
             at = image::placeExpiryYear(label->height());
         } else {
             const QLabel* before = dateLabels[size_t(*image::precedingLabel(id))];
-            at = image::placeAfter({before->x(), before->y(), before->width(), before->height()}, label->width(),
-                                   label_date_font->text().toInt());
+            if (before->isHidden()) // parked below the canvas: start the line where its date starts
+                at = image::dateLabelInfo(id).expiry ? image::placeExpiryYear(label->height())
+                                                     : image::placeProductionYear();
+            else
+                at = image::placeAfter({before->x(), before->y(), before->width(), before->height()},
+                                       label->width(), label_date_font->text().toInt());
         }
         label->move(at.left, at.top);
         label->show();
@@ -202,6 +206,7 @@ void TForm1::placeDateLabel(int index)
     }
     setpos();
     checkDateOverCode(index);
+    markDatesModified();
 }
 
 void TForm1::dateLabelMouse(int index, QEvent* event)
@@ -219,6 +224,8 @@ void TForm1::dateLabelMouse(int index, QEvent* event)
         const QPoint p = static_cast<QMouseEvent*>(event)->position().toPoint();
         const image::Position at =
             image::dragLabel({label->x(), label->y(), label->width(), label->height()}, p.x(), p.y(), DraggingDate);
+        if (DraggingDate && at != image::Position{label->x(), label->y()})
+            markDatesModified();
         label->move(at.left, at.top);
         xStores[size_t(index)]->setText(QString::fromStdString(image::pad3(std::to_string(at.left))));
         yStores[size_t(index)]->setText(QString::fromStdString(image::pad3(std::to_string(at.top))));
@@ -241,6 +248,7 @@ void TForm1::sizeDigitChanged(bool expiry, bool up)
         label->setFont(font);
         label->adjustSize();
     }
+    markDatesModified();
 }
 
 void TForm1::refreshDatePreviews()

@@ -14,6 +14,8 @@
 #include <QProgressBar>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QShortcut>
+#include <QTabWidget>
 #include <QFile>
 #include <QTimer>
 #include <QToolButton>
@@ -114,6 +116,7 @@ void TForm1::buildPixelPage()
 
     Label3 = new QLabel(canvasHost);
     Label3->setObjectName(QStringLiteral("Label3"));
+    Label3->setTextFormat(Qt::PlainText); // typed "<b>" is text, as it is stamped
     Label3->setFont(overlayDefaultFont());
     Label3->setStyleSheet(QStringLiteral("color: rgb(255,0,0); background: transparent;"));
     Label3->setMouseTracking(true);
@@ -138,6 +141,18 @@ void TForm1::buildPixelPage()
     buildKeyboards();
     buildCodeTool();
     connect(Timer1, &QTimer::timeout, this, &TForm1::Timer1Timer);
+
+    // Undo and redo keys, for the pixel page only: the text page's editor has its own.
+    const auto pixelShortcut = [this](const QKeySequence& keys, void (TForm1::*slot)()) {
+        auto* shortcut = new QShortcut(keys, this);
+        connect(shortcut, &QShortcut::activated, this, [this, slot] {
+            if (TabbedNotebook1->currentWidget() == pagePixel)
+                (this->*slot)();
+        });
+    };
+    pixelShortcut(QKeySequence(Qt::CTRL | Qt::Key_Z), &TForm1::Undo);
+    pixelShortcut(QKeySequence(Qt::CTRL | Qt::Key_Y), &TForm1::Redo);
+    pixelShortcut(QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_Z), &TForm1::Redo);
 }
 
 void TForm1::buildToolbars()
@@ -328,17 +343,22 @@ void TForm1::RemoveCaret()
 void TForm1::DismissTextOverlay()
 {
     SaveWorkingBitmap();
+    hideTextOverlay();
+}
+
+void TForm1::hideTextOverlay()
+{
     RemoveCaret();
     Timer1->stop();
     Label3->hide();
 }
 
-void TForm1::StampOverlayText()
+bool TForm1::StampOverlayText()
 {
     RemoveCaret();
-    SaveWorkingBitmap();
-    canvas->stampText(fromU16(overlay_->text), Label3->font(), Label3->pos(), canvas->brushStyle());
-    refreshCanvas();
+    return changeCanvas([this] {
+        canvas->stampText(fromU16(overlay_->text), Label3->font(), Label3->pos(), canvas->brushStyle());
+    });
 }
 
 void TForm1::FormMouseDown(int x, int y)
@@ -349,7 +369,9 @@ void TForm1::FormMouseDown(int x, int y)
     }
     Drawing = true;
     Origin = MovePt = QPoint(x, y);
-    guarded([this] { DismissTextOverlay(); });
+    // The undo step and the checkpoint come before anything is drawn.
+    if (guarded([this] { beginCanvasChange(); }))
+        hideTextOverlay();
 }
 
 void TForm1::FormMouseMove(int x, int y)
@@ -368,7 +390,7 @@ void TForm1::FormMouseUp(int x, int y)
         return;
     canvas->DrawShape(Origin, QPoint(x, y), PenMode::pmCopy);
     Drawing = false;
-    refreshCanvas();
+    endCanvasChange();
 }
 
 // The pen width as typed; a text that is no number is reported and gives nothing.
@@ -403,42 +425,44 @@ void TForm1::Button142Click()
 
 void TForm1::SpeedButton1Click()
 {
+    if (!confirmDiscardPicture())
+        return;
     const QString file = seams().openFileName(this, kPictureFilter);
     if (file.isEmpty())
         return;
-    guarded([&] {
-        // Throws and keeps the picture when it cannot be read; nullopt when the operator cancels.
-        const std::optional<QImage> picture = convertedPicture(image::loadPicture(file));
-        if (!picture)
-            return;
+    // Throws and keeps the picture when it cannot be read; nullopt when the operator cancels.
+    std::optional<QImage> picture;
+    guarded([&] { picture = convertedPicture(image::loadPicture(file)); });
+    if (!picture)
+        return;
+    const bool opened = changeCanvas([&] {
         canvas->SaveStyles();
         canvas->replacePicture(*picture);
         canvas->RestoreStyles();
         CurrentFile = file;
-        refreshCanvas();
+        currentFileIsOurs_ = image::isOneBitBitmap(file);
     });
+    if (opened) {
+        savedStateId_ = canvasStateId_;
+        datesModified_ = false;
+        updateUnsavedMark();
+    }
 }
 
 void TForm1::SpeedButton4Click()
 {
-    if (CurrentFile.isEmpty()) {
-        SpeedButton5Click();
-        return;
-    }
-    guarded([this] { canvas->save(CurrentFile); });
+    savePicture();
 }
 
 void TForm1::SpeedButton5Click()
 {
-    const QString file = seams().saveFileName(this, kPictureFilter, QStringLiteral("bmp"));
-    if (file.isEmpty())
-        return;
-    CurrentFile = file;
-    SpeedButton4Click();
+    savePictureAs();
 }
 
 void TForm1::SpeedButton3Click()
 {
+    if (!confirmDiscardPicture())
+        return;
     for (QLabel* label : dateLabels) {
         QFont font = label->font();
         font.setPointSize(30);
@@ -447,19 +471,28 @@ void TForm1::SpeedButton3Click()
     }
     label_date_font->setText(QStringLiteral("3"));
     label_edate_font->setText(QStringLiteral("3"));
-    CurrentFile.clear();
-    canvas->newCanvas();
-    refreshCanvas();
+    // The checkpoint holds the canvas from before New, so Undo brings it back.
+    if (!changeCanvas([this] {
+            CurrentFile.clear();
+            currentFileIsOurs_ = false;
+            canvas->newCanvas();
+        }))
+        return;
     image_logo->move(Image_load->pos());
     Label3->move(0, 0);
     overlay_->del();
     refreshOverlay();
-    if (!guarded([this] { DismissTextOverlay(); }))
-        return;
+    TextPlacing = false;
+    hideTextOverlay();
     for (QLabel* label : dateLabels) {
         label->move(251, 251);
         label->hide();
     }
+    setpos(); // "J" and "V" send the fields as they now are: parked
+    savedStateId_ = canvasStateId_;
+    datesModified_ = false;
+    updateUnsavedMark();
+    keepChoices(); // the sizes went back to "3"
 }
 
 void TForm1::SpeedButton7Click()
@@ -500,21 +533,12 @@ void TForm1::logoMouse(QEvent* event)
         DraggingLogo = false;
         break;
     case QEvent::MouseButtonDblClick:
-        canvas->stampMask(logoMask_, image_logo->pos() - imagesend->pos(), image_logo->size());
-        refreshCanvas();
+        changeCanvas([this] { canvas->stampMask(logoMask_, image_logo->pos() - imagesend->pos(), image_logo->size()); });
         image_logo->move(Image_load->pos());
         break;
     default:
         break;
     }
-}
-
-void TForm1::Undo()
-{
-    guarded([this] {
-        canvas->undo();
-        refreshCanvas();
-    });
 }
 
 void TForm1::SpeedButton6Click()
@@ -537,8 +561,10 @@ void TForm1::SpeedButton6Click()
 void TForm1::SpeedButton2Click()
 {
     bool confirmed = false;
-    QFont font = seams().fontDialog(this, fontDialogFont_, &confirmed);
-    fontDialogFont_ = font; // the dialog keeps what it showed last, confirmed or not
+    const QFont font = seams().fontDialog(this, fontDialogFont_, &confirmed);
+    if (!confirmed)
+        return; // a font only browsed to is not chosen
+    fontDialogFont_ = font;
     Label3->setFont(font);
     refreshOverlay();
 }
@@ -570,7 +596,7 @@ void TForm1::overlayMouse(QEvent* event)
         DraggingText = false;
         break;
     case QEvent::MouseButtonDblClick:
-        guarded([this] { StampOverlayText(); });
+        StampOverlayText();
         break;
     default:
         break;
@@ -584,7 +610,7 @@ void TForm1::nudgeOverlay(int dx, int dy)
 
 void TForm1::commitOverlay()
 {
-    if (!guarded([this] { StampOverlayText(); }))
+    if (!StampOverlayText())
         return;
     overlay_->del();
     refreshOverlay();

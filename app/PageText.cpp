@@ -1,10 +1,16 @@
 // The text page: the message editor, its token bar and the two text commands.
 #include "MainWindow.h"
 
+#include "Choices.h"
 #include "Ui.h"
 #include "UiSeams.h"
 
+#include <QFile>
+#include <QFileInfo>
 #include <QFrame>
+#include <QMenu>
+#include <QStringDecoder>
+#include <QTimer>
 #include <QIcon>
 #include <QLabel>
 #include <QPlainTextEdit>
@@ -133,6 +139,7 @@ void TForm1::buildTextPage()
     textButton(SpeedButton30, "SpeedButton30", "send-text", QStringLiteral("ارسال متن"), 806);
     connect(SpeedButton30, &QToolButton::clicked, this, &TForm1::SpeedButton30Click);
     connect(SpeedButton31, &QToolButton::clicked, this, &TForm1::SpeedButton31Click);
+    buildTextPageFiles();
 }
 
 QString TForm1::memoText() const
@@ -219,4 +226,176 @@ void TForm1::MiladiToShamsi(int year, int month, int day)
     label_sal->setNum(solar.year);
     label_mah->setNum(solar.month);
     label_rooz->setNum(solar.day);
+}
+
+// --- Message files, the recent list and the kept text --------------------------
+
+namespace {
+
+const QString kMessageFilter = QStringLiteral("Text files (*.txt);;All files (*)");
+constexpr int kRecentMessages = 6;
+const QString kRecentKey = QStringLiteral("message/recent");
+const QString kMessageFileKey = QStringLiteral("message/file");
+
+// A message file's text: UTF-8 (a byte-order mark skipped), line breaks as CR LF.
+std::optional<QString> decodeMessage(const QByteArray& bytes)
+{
+    // Stateless: a sequence cut off at the end is an error too. A byte-order mark is skipped.
+    QStringDecoder decoder(QStringDecoder::Utf8, QStringDecoder::Flag::Stateless);
+    QString text = decoder(bytes);
+    if (decoder.hasError())
+        return std::nullopt;
+    text.replace(QStringLiteral("\r\n"), QStringLiteral("\n")).replace(QLatin1Char('\r'), QLatin1Char('\n'));
+    text.replace(QLatin1Char('\n'), QStringLiteral("\r\n"));
+    return text;
+}
+
+} // namespace
+
+void TForm1::buildTextPageFiles()
+{
+    auto fileButton = [this](QToolButton*& field, const char* name, const char* icon, const QString& hint, QRect at) {
+        field = iconButton(Panel5, name, at, icon, hint, false);
+    };
+    // Right of the token bar, inside the page's panel.
+    fileButton(messageOpen, "messageOpen", "open", QStringLiteral("باز کردن پیام"), QRect(980, 438, 26, 26));
+    fileButton(messageSave, "messageSave", "save", QStringLiteral("ذخیره پیام"), QRect(1008, 438, 26, 26));
+    fileButton(messageSaveAs, "messageSaveAs", "save-as", QStringLiteral("ذخیره پیام با نام دیگر"), QRect(1008, 468, 26, 26));
+    fileButton(messageRecent, "messageRecent", nullptr, QStringLiteral("پیام های اخیر"), QRect(980, 498, 54, 26));
+    messageRecent->setText(QStringLiteral("اخیر"));
+    recentMenu = new QMenu(messageRecent);
+    recentMenu->setObjectName(QStringLiteral("recentMenu"));
+    messageRecent->setMenu(recentMenu);
+    messageRecent->setPopupMode(QToolButton::InstantPopup);
+    connect(messageOpen, &QToolButton::clicked, this, &TForm1::messageOpenClick);
+    connect(messageSave, &QToolButton::clicked, this, [this] { saveMessage(); });
+    connect(messageSaveAs, &QToolButton::clicked, this, [this] { saveMessageAs(); });
+
+    // The text is kept a moment after the last keystroke, and at close.
+    keepMessageTimer_ = new QTimer(this);
+    keepMessageTimer_->setSingleShot(true);
+    keepMessageTimer_->setInterval(500);
+    connect(keepMessageTimer_, &QTimer::timeout, this, &TForm1::keepMessageText);
+    connect(Memo1, &QPlainTextEdit::textChanged, keepMessageTimer_, qOverload<>(&QTimer::start));
+}
+
+QString TForm1::keptMessagePath() { return Choices::folder() + QStringLiteral("/message.txt"); }
+
+void TForm1::keepMessageText()
+{
+    if (keepMessageTimer_)
+        keepMessageTimer_->stop();
+    if (const QString error = writeFileWhole(keptMessagePath(), memoText().toUtf8()); !error.isEmpty())
+        if (!std::exchange(choicesErrorShown_, true))
+            seams().error(this, QStringLiteral(".متن پیام در %1 نگه داشته نشد\n%2").arg(keptMessagePath(), error));
+}
+
+void TForm1::restoreKeptMessage()
+{
+    QFile kept(keptMessagePath());
+    if (kept.open(QIODevice::ReadOnly))
+        if (const auto text = decodeMessage(kept.readAll()))
+            setMemoText(*text);
+    keepMessageTimer_->stop(); // the text is what the file already holds
+    messageFile = choices().value(kMessageFileKey);
+    messageSavedText_.clear();
+    if (!messageFile.isEmpty()) {
+        // Unsaved when the editor's text is no longer the file's.
+        QFile file(messageFile);
+        if (file.open(QIODevice::ReadOnly))
+            messageSavedText_ = decodeMessage(file.readAll()).value_or(QString());
+    }
+    refreshRecentMenu();
+}
+
+bool TForm1::openMessage(const QString& file)
+{
+    QFile in(file);
+    if (!in.open(QIODevice::ReadOnly)) {
+        seams().error(this, QStringLiteral(".فایل «%1» قابل استفاده نیست\n%2").arg(file, in.errorString()));
+        return false;
+    }
+    const auto text = decodeMessage(in.readAll());
+    if (!text) {
+        seams().error(this, QStringLiteral(".فایل «%1» متن UTF-8 نیست و باز نشد").arg(file));
+        return false;
+    }
+    setMemoText(*text);
+    messageFile = file;
+    messageSavedText_ = memoText();
+    choices().set(kMessageFileKey, messageFile);
+    rememberRecentMessage(file);
+    return true;
+}
+
+void TForm1::messageOpenClick()
+{
+    if (!confirmDiscardMessage())
+        return;
+    const QString file = seams().openFileName(this, kMessageFilter);
+    if (!file.isEmpty())
+        openMessage(file);
+}
+
+void TForm1::messageRecentChosen(const QString& file)
+{
+    if (!confirmDiscardMessage())
+        return;
+    if (!QFile::exists(file)) {
+        seams().error(this, QStringLiteral(".فایل «%1» دیگر وجود ندارد").arg(file));
+        QStringList recent = choices().list(kRecentKey);
+        recent.removeAll(file);
+        choices().setList(kRecentKey, recent);
+        refreshRecentMenu();
+        return;
+    }
+    openMessage(file);
+}
+
+bool TForm1::saveMessage()
+{
+    if (messageFile.isEmpty())
+        return saveMessageAs();
+    const QString text = memoText();
+    if (const QString error = writeFileWhole(messageFile, text.toUtf8()); !error.isEmpty()) {
+        seams().error(this, QStringLiteral(".فایل «%1» قابل استفاده نیست\n%2").arg(messageFile, error));
+        return false;
+    }
+    messageSavedText_ = text;
+    choices().set(kMessageFileKey, messageFile);
+    rememberRecentMessage(messageFile);
+    return true;
+}
+
+bool TForm1::saveMessageAs()
+{
+    const QString file = seams().saveFileNameProposing(this, kMessageFilter, QStringLiteral("txt"), messageFile);
+    if (file.isEmpty())
+        return false;
+    messageFile = file;
+    return saveMessage();
+}
+
+void TForm1::rememberRecentMessage(const QString& file)
+{
+    QStringList recent = choices().list(kRecentKey);
+    recent.removeAll(file);
+    recent.prepend(file);
+    while (recent.size() > kRecentMessages)
+        recent.removeLast();
+    choices().setList(kRecentKey, recent);
+    refreshRecentMenu();
+}
+
+void TForm1::refreshRecentMenu()
+{
+    recentMenu->clear();
+    const QStringList recent = choices().list(kRecentKey);
+    for (const QString& file : recent) {
+        QAction* action = recentMenu->addAction(QFileInfo(file).fileName());
+        action->setToolTip(file);
+        action->setData(file);
+        connect(action, &QAction::triggered, this, [this, file] { messageRecentChosen(file); });
+    }
+    messageRecent->setEnabled(!recent.isEmpty());
 }

@@ -1,6 +1,7 @@
 // Start-up: brings the window into its defined state before it is first shown.
 #include "MainWindow.h"
 
+#include "Choices.h"
 #include "UiSeams.h"
 
 #include <QComboBox>
@@ -32,10 +33,18 @@ void TForm1::FormCreate()
     // Each failing step is reported on its own (guarded) and the rest still run: one
     // bad file must not leave the window without dates or a port.
 
+    choices_ = std::make_unique<Choices>();
+    if (!choices_->load())
+        seams().error(this, QStringLiteral(".فایل انتخاب ها %1 خوانده نشد\n%2").arg(choices_->path(), choices_->error()));
+
     for (QLabel* label : dateLabels)
         label->move(251, 251);
     TextPlacing = false;
     Memo2->move(Memo2->x(), 20000);
+    // Another running window keeps its own working bitmap; this session's
+    // blank one replaces the last only once the last one's unsaved work is set aside.
+    claimWorkingBitmap();
+    setAsideUnsavedPicture();
     // The overlay is dismissed even when the working bitmap cannot be written.
     guarded([this] { SaveWorkingBitmap(); });
     RemoveCaret();
@@ -78,8 +87,14 @@ void TForm1::FormCreate()
         SerialPort1->setPort(serial::TCommPort(*selected + 1));
     } else {
         seams().message(this, QStringLiteral(".لطفا پورت دستگاه  را تنظیم کنید"));
-        label_send->setText(QStringLiteral("              .اتصال با دستگاه برقرار نیست") + QChar(13) +
+        // A label breaks lines at a line feed, not at the carriage return alone.
+        label_send->setText(QStringLiteral("              .اتصال با دستگاه برقرار نیست") + QChar(10) +
                             QStringLiteral("لطفا وارد قسمت تنظیمات شده و پورت دستگاه را تنظیم کنید"));
         label_send->show();
     }
+
+    restoreChoices();
+    connectChoices();
+    restoreKeptMessage();
+    offerUnsavedPicture();
 }

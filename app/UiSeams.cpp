@@ -148,7 +148,13 @@ QString DesktopSeams::openFileName(QWidget* parent, const QString& filter)
 
 QString DesktopSeams::saveFileName(QWidget* parent, const QString& filter, const QString& defaultSuffix)
 {
-    QFileDialog dialog(parent, QString(), QString(), filter);
+    return saveFileNameProposing(parent, filter, defaultSuffix, QString());
+}
+
+QString DesktopSeams::saveFileNameProposing(QWidget* parent, const QString& filter, const QString& defaultSuffix,
+                                            const QString& proposed)
+{
+    QFileDialog dialog(parent, QString(), proposed, filter);
     dialog.setAcceptMode(QFileDialog::AcceptSave);
     dialog.setDefaultSuffix(defaultSuffix);
     if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty())
@@ -161,4 +167,31 @@ QFont DesktopSeams::fontDialog(QWidget* parent, const QFont& font, bool* confirm
     QFontDialog dialog(font, parent);
     *confirmed = dialog.exec() == QDialog::Accepted;
     return dialog.currentFont();
+}
+
+UiSeams::SaveChoice DesktopSeams::askToSave(QWidget* parent, const QString& text)
+{
+    QMessageBox box(QMessageBox::Question, QStringLiteral("KORVEL"), text, QMessageBox::NoButton, parent);
+    box.setLayoutDirection(Qt::RightToLeft);
+    QPushButton* save = box.addButton(QStringLiteral("ذخیره"), QMessageBox::AcceptRole);
+    QPushButton* discard = box.addButton(QStringLiteral("دور انداختن"), QMessageBox::DestructiveRole);
+    QPushButton* cancel = box.addButton(QStringLiteral("انصراف"), QMessageBox::RejectRole);
+    box.setDefaultButton(save);
+    box.setEscapeButton(cancel);
+    box.exec();
+    if (box.clickedButton() == save)
+        return SaveChoice::Save;
+    if (box.clickedButton() == discard)
+        return SaveChoice::Discard;
+    return SaveChoice::Cancel;
+}
+
+bool DesktopSeams::askYesNo(QWidget* parent, const QString& text)
+{
+    QMessageBox box(QMessageBox::Question, QStringLiteral("KORVEL"), text, QMessageBox::NoButton, parent);
+    box.setLayoutDirection(Qt::RightToLeft);
+    QPushButton* yes = box.addButton(QStringLiteral("بله"), QMessageBox::YesRole);
+    box.addButton(QStringLiteral("خیر"), QMessageBox::NoRole);
+    box.exec();
+    return box.clickedButton() == yes;
 }

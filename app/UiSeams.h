@@ -43,6 +43,15 @@ public:
     virtual QFont fontDialog(QWidget* parent, const QFont& font, bool* confirmed) = 0;
     virtual QDate today() = 0;
     virtual QTime now() = 0;
+
+    // Unsaved work is about to be thrown away: save it, discard it, or cancel what was asked.
+    enum class SaveChoice { Save, Discard, Cancel };
+    virtual SaveChoice askToSave(QWidget* parent, const QString& text) = 0;
+    // A yes/no question; true for yes.
+    virtual bool askYesNo(QWidget* parent, const QString& text) = 0;
+    // The save dialog starting at a proposed file name.
+    virtual QString saveFileNameProposing(QWidget* parent, const QString& filter, const QString& defaultSuffix,
+                                          const QString& proposed) = 0;
 };
 
 // The real dialogs and the system clock.
@@ -57,4 +66,8 @@ public:
     QFont fontDialog(QWidget* parent, const QFont& font, bool* confirmed) override;
     QDate today() override { return QDate::currentDate(); }
     QTime now() override { return QTime::currentTime(); }
+    SaveChoice askToSave(QWidget* parent, const QString& text) override;
+    bool askYesNo(QWidget* parent, const QString& text) override;
+    QString saveFileNameProposing(QWidget* parent, const QString& filter, const QString& defaultSuffix,
+                                  const QString& proposed) override;
 };

@@ -5,6 +5,7 @@
 #include <QBuffer>
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QFontMetrics>
 #include <QImageReader>
 #include <QImageWriter>
@@ -79,9 +80,9 @@ namespace {
 
 QString systemReason(int error) { return QString::fromLocal8Bit(std::strerror(error)); }
 
-// Writes into a temporary file beside the target and renames it over the
-// target only once every byte is on disk. (QSaveFile takes a short write,
-// as on a full disk, for success.)
+} // namespace
+
+// (QSaveFile takes a short write, as on a full disk, for success.)
 void writeWhole(const QString& path, const QByteArray& bytes)
 {
     const QByteArray target = QFile::encodeName(path);
@@ -119,11 +120,19 @@ void writeWhole(const QString& path, const QByteArray& bytes)
     }
 }
 
-} // namespace
-
 FileError::FileError(const QString& file, const QString& reason)
     : std::runtime_error((file + QStringLiteral(": ") + reason).toStdString()), file_(file), reason_(reason)
 {
+}
+
+bool isOneBitBitmap(const QString& path)
+{
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly))
+        return false;
+    const QByteArray head = file.read(30);
+    // "BM", then the bit count, little-endian, at offset 28 of the info header.
+    return head.size() == 30 && head.startsWith("BM") && quint8(head[28]) == 1 && quint8(head[29]) == 0;
 }
 
 QString workingFolder()
@@ -181,7 +190,12 @@ QSize logoClipSize(QSize maskSize)
     return {std::min(maskSize.width(), kColumns), std::min(maskSize.height(), kRows)};
 }
 
-Canvas::Canvas() : picture_(kColumns, kRows, QImage::Format_RGB32) { picture_.fill(kWhite); }
+Canvas::Canvas() : picture_(kColumns, kRows, QImage::Format_RGB32), workingPath_(workingBitmapPath())
+{
+    picture_.fill(kWhite);
+}
+
+void Canvas::setPicture(const QImage& picture) { picture_ = toBlackAndWhite(picture); }
 
 bool Canvas::isBlack(int x, int y) const
 {
@@ -275,10 +289,8 @@ void Canvas::drawThinLine(QPoint from, QPoint to, PenMode mode)
 
 void Canvas::newCanvas()
 {
-    if (picture_.isNull())
-        return;
-    QPainter painter(&picture_);
-    painter.fillRect(QRect(0, 0, kColumns + 1, kRows + 1).intersected(picture_.rect()), QColor(Qt::white));
+    picture_ = QImage(kColumns, kRows, QImage::Format_RGB32);
+    picture_.fill(kWhite);
 }
 
 void Canvas::SaveStyles()
@@ -319,8 +331,17 @@ void Canvas::load(const QString& path)
 
 void Canvas::save(const QString& path) const
 {
-    const QImage mono = picture_.convertToFormat(QImage::Format_Mono, QList<QRgb>{kBlack, kWhite},
-                                                 Qt::ThresholdDither | Qt::AvoidDither);
+    QImage mono = picture_.convertToFormat(QImage::Format_Mono, QList<QRgb>{kBlack, kWhite},
+                                           Qt::ThresholdDither | Qt::AvoidDither);
+    // The rows' padding is left as the allocator found it: zero it, so a file
+    // says the same for the same picture.
+    const int width = mono.width();
+    for (int y = 0; y < mono.height(); ++y) {
+        uchar* line = mono.scanLine(y);
+        if (width % 8)
+            line[width / 8] &= uchar(0xff << (8 - width % 8));
+        std::fill(line + (width + 7) / 8, line + mono.bytesPerLine(), uchar(0));
+    }
     QByteArray bytes;
     QBuffer buffer(&bytes);
     buffer.open(QIODevice::WriteOnly);
@@ -332,15 +353,17 @@ void Canvas::save(const QString& path) const
 
 void Canvas::SaveWorkingBitmap() const
 {
-    const QString folder = workingFolder();
+    if (workingPath_.isEmpty())
+        return;
+    const QString folder = QFileInfo(workingPath_).absolutePath();
     std::error_code ec;
     std::filesystem::create_directories(std::filesystem::path(QFile::encodeName(folder).toStdString()), ec);
     if (ec)
         throw FileError(folder, QString::fromLocal8Bit(ec.message()));
-    save(workingBitmapPath());
+    save(workingPath_);
 }
 
-void Canvas::undo() { replacePicture(readPicture(workingBitmapPath())); }
+void Canvas::undo() { replacePicture(readPicture(workingPath_)); }
 
 void Canvas::stampMask(const QImage& mask, QPoint pos, QSize controlSize)
 {
@@ -384,6 +407,70 @@ void Canvas::stampText(const QString& text, const QFont& font, QPoint topLeft, B
     painter.drawText(cell, Qt::AlignLeft | Qt::AlignAbsolute | Qt::AlignTop | Qt::TextSingleLine, text);
     painter.end();
     keepBlackAndWhite(picture_);
+}
+
+QImage CanvasHistory::pack(const QImage& picture)
+{
+    return picture.convertToFormat(QImage::Format_Mono, QList<QRgb>{kBlack, kWhite},
+                                   Qt::ThresholdDither | Qt::AvoidDither);
+}
+
+QImage CanvasHistory::unpack(const QImage& packed) { return packed.convertToFormat(QImage::Format_RGB32); }
+
+qsizetype CanvasHistory::bytes() const
+{
+    qsizetype n = 0;
+    for (const auto* side : {&undo_, &redo_})
+        for (const State& s : *side)
+            n += s.picture.sizeInBytes();
+    return n;
+}
+
+void CanvasHistory::trim(std::deque<State>& side)
+{
+    while (side.size() > std::size_t(kSteps))
+        side.pop_front();
+    qsizetype n = 0;
+    for (const State& s : side)
+        n += s.picture.sizeInBytes();
+    while (side.size() > 1 && n > kBytes / 2) {
+        n -= side.front().picture.sizeInBytes();
+        side.pop_front();
+    }
+}
+
+void CanvasHistory::recordChange(State before)
+{
+    before.picture = pack(before.picture);
+    undo_.push_back(std::move(before));
+    trim(undo_);
+    redo_.clear();
+}
+
+std::optional<CanvasHistory::State> CanvasHistory::undo(State current)
+{
+    if (undo_.empty())
+        return std::nullopt;
+    State back = std::move(undo_.back());
+    undo_.pop_back();
+    current.picture = pack(current.picture);
+    redo_.push_back(std::move(current));
+    trim(redo_);
+    back.picture = unpack(back.picture);
+    return back;
+}
+
+std::optional<CanvasHistory::State> CanvasHistory::redo(State current)
+{
+    if (redo_.empty())
+        return std::nullopt;
+    State forward = std::move(redo_.back());
+    redo_.pop_back();
+    current.picture = pack(current.picture);
+    undo_.push_back(std::move(current));
+    trim(undo_);
+    forward.picture = unpack(forward.picture);
+    return forward;
 }
 
 } // namespace korvel::image

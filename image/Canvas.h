@@ -7,6 +7,8 @@
 #include <QSize>
 #include <QString>
 
+#include <deque>
+#include <optional>
 #include <stdexcept>
 #include <vector>
 
@@ -33,6 +35,9 @@ constexpr int kMaxPictureSide = 4096;
 // A picture file as it is, for the logo preview. Throws FileError when it
 // cannot be read or is larger than kMaxPictureSide on a side.
 QImage loadPicture(const QString& path);
+
+// A Windows bitmap of 1 bit per pixel: the only kind Save writes over.
+bool isOneBitBitmap(const QString& path);
 
 // $KORVEL_WORKDIR if set, else ~/korvel.
 QString workingFolder();
@@ -84,7 +89,7 @@ public:
     // a figure drawn twice in pmNotXor leaves every pixel as it was.
     void DrawShape(QPoint topLeft, QPoint bottomRight, PenMode mode);
 
-    // Whitens 0..240 x 0..154 inclusive; a larger picture keeps the rest.
+    // A fresh white 240 x 154 picture, whatever the size before; attributes stay.
     void newCanvas();
 
     void SaveStyles();
@@ -102,7 +107,13 @@ public:
     void save(const QString& path) const;
 
     // The checkpoint: creates the working folder if needed. Throws FileError.
+    // An empty path (no working bitmap of our own) writes nothing.
     void SaveWorkingBitmap() const;
+    const QString& workingBitmap() const { return workingPath_; }
+    void setWorkingBitmap(const QString& path) { workingPath_ = path; }
+    // Another picture of the same kind (black and white) in place of this one;
+    // the drawing attributes stay as chosen.
+    void setPicture(const QImage& picture);
     // Back to the checkpoint, with fresh attributes. Throws FileError.
     void undo();
 
@@ -122,6 +133,7 @@ private:
     void drawThinLine(QPoint from, QPoint to, PenMode mode);
 
     QImage picture_;
+    QString workingPath_;
     PenStyle penStyle_ = PenStyle::psSolid;
     int penWidth_ = 1;
     PenMode penMode_ = PenMode::pmCopy;
@@ -132,5 +144,42 @@ private:
     PenStyle savedPenStyle_ = PenStyle::psSolid;
     int savedPenWidth_ = 0;
 };
+
+// The canvas's earlier and undone states, 1 bit per pixel. Holds kSteps
+// states each way, fewer only when pictures are so large that kBytes would be
+// passed; the oldest go first.
+class CanvasHistory {
+public:
+    static constexpr int kSteps = 64;
+    static constexpr qsizetype kBytes = 8 * 1024 * 1024;
+
+    // A state of the canvas: its picture and the file it belongs to.
+    struct State {
+        QImage picture;      // packed (Format_Mono) while in the history
+        quint64 id = 0;      // tells states apart; equal ids are equal states
+        QString file;
+        bool fileIsOurs = false; // a 1-bit bitmap Save may write over
+    };
+
+    static QImage pack(const QImage& picture);   // black and white -> 1 bit
+    static QImage unpack(const QImage& packed);  // -> Format_RGB32
+
+    // The state before a change; clears what was undone.
+    void recordChange(State before);
+    // current goes onto the other side; nullopt when there is nothing.
+    std::optional<State> undo(State current);
+    std::optional<State> redo(State current);
+    int undoSteps() const { return int(undo_.size()); }
+    int redoSteps() const { return int(redo_.size()); }
+    qsizetype bytes() const;
+
+private:
+    static void trim(std::deque<State>& side);
+    std::deque<State> undo_, redo_;
+};
+
+// Writes into a temporary file beside the target and renames it over the
+// target only once every byte is on disk. Throws FileError.
+void writeWhole(const QString& path, const QByteArray& bytes);
 
 } // namespace korvel::image

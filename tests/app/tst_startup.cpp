@@ -20,7 +20,7 @@ using korvel::serial::spNone;
 namespace {
 
 const QString kNotice = QStringLiteral(".لطفا پورت دستگاه  را تنظیم کنید");
-const QString kNotConnected = QStringLiteral("              .اتصال با دستگاه برقرار نیست") + QChar(13) + QStringLiteral("لطفا وارد قسمت تنظیمات شده و پورت دستگاه را تنظیم کنید");
+const QString kNotConnected = QStringLiteral("              .اتصال با دستگاه برقرار نیست") + QChar(10) + QStringLiteral("لطفا وارد قسمت تنظیمات شده و پورت دستگاه را تنظیم کنید");
 
 void writeFile(const QString& path, const QByteArray& bytes)
 {

@@ -39,18 +39,48 @@ public:
     QFont fontDialog(QWidget*, const QFont& font, bool* confirmed) override
     {
         *confirmed = fontAnswer.has_value();
-        return fontAnswer.value_or(font);
+        return fontAnswer.value_or(fontBrowsed.value_or(font));
     }
     QDate today() override { return date; }
     QTime now() override { return time; }
+    // Unanswered questions discard and say no, as the old window did without asking.
+    SaveChoice askToSave(QWidget*, const QString& text) override
+    {
+        record(questions, text);
+        if (saveChoices.empty())
+            return SaveChoice::Discard;
+        const SaveChoice choice = saveChoices.front();
+        saveChoices.pop_front();
+        return choice;
+    }
+    bool askYesNo(QWidget*, const QString& text) override
+    {
+        record(questions, text);
+        if (yesNoAnswers.empty())
+            return false;
+        const bool yes = yesNoAnswers.front();
+        yesNoAnswers.pop_front();
+        return yes;
+    }
+    QString saveFileNameProposing(QWidget* w, const QString& filter, const QString& suffix,
+                                  const QString& proposed) override
+    {
+        lastSaveProposal = proposed;
+        return saveFileName(w, filter, suffix);
+    }
+    QStringList allQuestions() const { QMutexLocker lock(&mutex); return questions; }
 
     QStringList allMessages() const { QMutexLocker lock(&mutex); return messages; }
     QStringList allErrors() const { QMutexLocker lock(&mutex); return errors; }
-    void clear() { QMutexLocker lock(&mutex); messages.clear(); errors.clear(); }
+    void clear() { QMutexLocker lock(&mutex); messages.clear(); errors.clear(); questions.clear(); }
 
     std::deque<QString> inputAnswers; // a null QString cancels the prompt
     std::deque<QString> openAnswers, saveAnswers;
-    std::optional<QFont> fontAnswer;
+    std::optional<QFont> fontAnswer;  // confirmed
+    std::optional<QFont> fontBrowsed; // shown when the dialog was cancelled
+    std::deque<SaveChoice> saveChoices;
+    std::deque<bool> yesNoAnswers;
+    QString lastSaveProposal;
     QString lastInputCaption, lastInputPrompt, lastInputDefault, lastFilter;
     QDate date{2025, 3, 7};
     QTime time{9, 5, 3};
@@ -66,10 +96,10 @@ private:
         return s;
     }
     mutable QMutex mutex;
-    QStringList messages, errors;
+    QStringList messages, errors, questions;
 };
 
-// A temporary current folder (setting.dll, test2.txt), working folder and port map.
+// A temporary current folder (setting.dll, test2.txt), working folder, settings folder and port map.
 class TestEnvironment {
 public:
     TestEnvironment()
@@ -80,11 +110,13 @@ public:
         QDir::setCurrent(cwd());
         qputenv("KORVEL_WORKDIR", (dir.path() + QStringLiteral("/korvel")).toUtf8());
         qputenv("KORVEL_PORT_MAP", portMap().toUtf8());
+        qputenv("KORVEL_CONFIG_DIR", configDir().toUtf8());
     }
     ~TestEnvironment() { QDir::setCurrent(previous); }
     QString cwd() const { return dir.path() + QStringLiteral("/cwd"); }
     QString portMap() const { return dir.path() + QStringLiteral("/ports"); }
     QString workDir() const { return dir.path() + QStringLiteral("/korvel"); }
+    QString configDir() const { return dir.path() + QStringLiteral("/config"); }
 
     TestSeams seams;
 

@@ -36,6 +36,7 @@ class QuietSeams : public DesktopSeams {
 public:
     void message(QWidget*, const QString&) override {}
     void error(QWidget*, const QString& text) override { qWarning("%s", qPrintable(text)); }
+    bool askYesNo(QWidget*, const QString&) override { return false; }
 };
 
 void clickKey(QWidget* keyboard, const QString& caption)
