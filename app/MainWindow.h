@@ -19,6 +19,7 @@
 #include <vector>
 
 #include "printer/Dispatch.h"
+#include "text/Direction.h"
 
 class QComboBox;
 class QLabel;
@@ -129,6 +130,13 @@ public:
            *label_mah = nullptr, *label_rooz = nullptr, *label_font = nullptr;
     QSlider* TrackBar2 = nullptr;
     QToolButton *SpeedButton30 = nullptr, *SpeedButton31 = nullptr;
+    // The operator's choice of direction for the message's lines.
+    korvel::text::TextDirection textDirection = korvel::text::TextDirection::Auto;
+    QButtonGroup* textDirectionGroup = nullptr;
+    QToolButton* textPreviewFilled = nullptr;
+    bool applyingDirection = false;
+    void setTextDirection(korvel::text::TextDirection direction);
+    void applyTextDirection();
 
     // The editor's text with CR LF line breaks, and the caret counted in it.
     QString memoText() const;

@@ -4,6 +4,8 @@
 #include "Ui.h"
 #include "UiSeams.h"
 
+#include <QButtonGroup>
+#include <QDateTime>
 #include <QFrame>
 #include <QIcon>
 #include <QLabel>
@@ -11,11 +13,13 @@
 #include <QSlider>
 #include <QStringList>
 #include <QTextBlock>
+#include <QTextCursor>
 #include <QTextDocument>
 #include <QToolButton>
 
 #include "printer/Protocol.h"
 #include "text/Calendar.h"
+#include "text/Order.h"
 #include "text/Preview.h"
 #include "text/Stream.h"
 #include "text/Tokens.h"
@@ -40,77 +44,74 @@ void TForm1::buildTextPage()
 
     Memo1 = new QPlainTextEdit(Panel5);
     Memo1->setObjectName(QStringLiteral("Memo1"));
-    Memo1->setGeometry(10, 0, 1016, 383);
+    Memo1->setGeometry(10, 0, 1016, 330);
     Memo1->setFont(editorFont());
     Memo1->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
     Memo1->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
     Memo1->setLineWrapMode(QPlainTextEdit::NoWrap);
-    // Lines run left to right, as the printer prints them.
-    QTextOption option = Memo1->document()->defaultTextOption();
-    option.setTextDirection(Qt::LeftToRight);
-    option.setAlignment(Qt::AlignLeft);
-    Memo1->document()->setDefaultTextOption(option);
-    Memo1->setLayoutDirection(Qt::LeftToRight);
-    connect(Memo1, &QPlainTextEdit::textChanged, this, &TForm1::refreshTextPreview);
+    connect(Memo1, &QPlainTextEdit::textChanged, this, [this] {
+        applyTextDirection();
+        refreshTextPreview();
+    });
 
+    // One line per printed line, each aligned as it prints.
     textPreview = new QLabel(Panel5);
     textPreview->setObjectName(QStringLiteral("textPreview"));
-    textPreview->setGeometry(10, 386, 1016, 44);
+    textPreview->setGeometry(10, 333, 980, 100);
     textPreview->setFrameShape(QFrame::StyledPanel);
-    textPreview->setTextFormat(Qt::PlainText);
+    textPreview->setTextFormat(Qt::RichText);
     textPreview->setLayoutDirection(Qt::LeftToRight);
-    textPreview->setAlignment(Qt::AlignLeft | Qt::AlignVCenter);
+    textPreview->setAlignment(Qt::AlignTop);
     QFont previewFont = editorFont();
-    previewFont.setPixelSize(28);
+    previewFont.setPixelSize(24);
     textPreview->setFont(previewFont);
     textPreview->setToolTip(QStringLiteral("پیش نمایش چاپ"));
+    textPreviewFilled = iconButton(Panel5, "textPreviewFilled", QRect(994, 333, 32, 32), "date",
+                                   QStringLiteral("پیش نمایش با مقدارهای امروز و شمارنده 0000"));
+    textPreviewFilled->setCheckable(true);
+    connect(textPreviewFilled, &QToolButton::toggled, this, &TForm1::refreshTextPreview);
 
     Panel6 = new QFrame(Panel5);
     Panel6->setObjectName(QStringLiteral("Panel6"));
-    Panel6->setGeometry(50, 436, 926, 92);
+    Panel6->setGeometry(50, 436, 926, 96);
     Panel6->setFrameShape(QFrame::StyledPanel);
 
-    struct Picture {
-        const char* name; const char* icon; QString hint; QString token; QLabel** label; const char* labelName;
-        QToolButton** field;
-    };
-    const Picture pictures[] = {
-        {"Image1", "year-g", QStringLiteral("اضافه کردن سال میلادی"), QStringLiteral("^y"), &label_year, "label_year", &Image1},
-        {"Image2", "day-g", QStringLiteral("اضافه کردن روز میلادی"), QStringLiteral("^d"), &label_day, "label_day", &Image2},
-        {"Image3", "month-g", QStringLiteral("اضافه کردن ماه میلادی"), QStringLiteral("^m"), &label_month, "label_month", &Image3},
-        {"Image6", "year-s", QStringLiteral("اضافه کردن سال شمسی"), QStringLiteral("^Y"), &label_sal, "label_sal", &Image6},
-        {"Image4", "month-s", QStringLiteral("اضافه کردن ماه شمسی"), QStringLiteral("^M"), &label_mah, "label_mah", &Image4},
-        {"Image5", "day-s", QStringLiteral("اضافه کردن روز شمسی"), QStringLiteral("^M"), &label_rooz, "label_rooz", &Image5},
-        {"Image8", "font", QStringLiteral("تغییر قلم"), QString(), &label_font, "label_font", &Image8},
-        {"Image9", "clock-token", QStringLiteral("اضافه کردن ساعت"), QStringLiteral("^t"), nullptr, nullptr, &Image9},
-        {"Image7", "counter-token", QStringLiteral("اضافه کردن شمارنده"), QStringLiteral("^c"), nullptr, nullptr, &Image7},
+    // Our own icon and the window's field for each picture of the token table.
+    struct Field { std::string_view control; const char* icon; QToolButton** button; QLabel** label; };
+    const Field fields[] = {
+        {"Image1", "year-g", &Image1, &label_year}, {"Image2", "day-g", &Image2, &label_day},
+        {"Image3", "month-g", &Image3, &label_month}, {"Image6", "year-s", &Image6, &label_sal},
+        {"Image4", "month-s", &Image4, &label_mah}, {"Image5", "day-s", &Image5, &label_rooz},
+        {"Image8", "font", &Image8, &label_font}, {"Image9", "clock-token", &Image9, nullptr},
+        {"Image7", "counter-token", &Image7, nullptr},
     };
     int x = 12;
-    for (const Picture& p : pictures) {
+    for (const korvel::text::TokenPicture& p : korvel::text::kTokenPictures) {
+        const Field* f = std::find_if(std::begin(fields), std::end(fields), [&](const Field& e) { return e.control == p.control; });
+        const QString control = fromUtf8(p.control);
         auto* button = new QToolButton(Panel6);
-        button->setObjectName(QLatin1String(p.name));
-        button->setIcon(korvelIcon(p.icon));
+        button->setObjectName(control);
+        button->setIcon(korvelIcon(f->icon));
         button->setIconSize(QSize(50, 50));
-        button->setToolTip(p.hint);
+        button->setToolTip(fromU16(p.hint));
         button->setAutoRaise(true);
         button->setGeometry(x, 4, 54, 55);
-        *p.field = button;
-        if (p.token.isEmpty())
-            connect(button, &QToolButton::clicked, this, [this] { insertTokenAtCaret(fromU16(korvel::text::fontToken(TrackBar2->value()))); });
-        else
-            connect(button, &QToolButton::clicked, this, [this, token = p.token] { insertTokenAtCaret(token); });
-        if (p.label) {
+        *f->button = button;
+        connect(button, &QToolButton::clicked, this, [this, control = std::string(p.control)] {
+            insertTokenAtCaret(fromU16(korvel::text::tokenFor(control, TrackBar2->value())));
+        });
+        const bool font = p.token.empty();
+        if (f->label) {
             auto* label = new QLabel(Panel6);
-            label->setObjectName(QLatin1String(p.labelName));
+            label->setObjectName(fromUtf8(p.label));
             label->setAlignment(Qt::AlignCenter);
-            label->setAttribute(Qt::WA_TransparentForMouseEvents, false);
-            label->setToolTip(p.hint);
-            const bool font = p.token.isEmpty();
+            if (p.labelShowsHint)
+                label->setToolTip(fromU16(p.hint));
             label->setGeometry(x, font ? 2 : 32, 54, 22);
             label->setStyleSheet(QStringLiteral("background: rgba(255,255,255,200); font-weight: bold;"));
-            *p.label = label;
+            *f->label = label;
         }
-        x += p.token.isEmpty() ? 120 : 64;
+        x += font ? 120 : 64;
     }
     TrackBar2 = new QSlider(Qt::Horizontal, Panel6);
     TrackBar2->setObjectName(QStringLiteral("TrackBar2"));
@@ -133,6 +134,63 @@ void TForm1::buildTextPage()
     textButton(SpeedButton30, "SpeedButton30", "send-text", QStringLiteral("ارسال متن"), 806);
     connect(SpeedButton30, &QToolButton::clicked, this, &TForm1::SpeedButton30Click);
     connect(SpeedButton31, &QToolButton::clicked, this, &TForm1::SpeedButton31Click);
+
+    // The direction of the message's lines: automatic, or forced for all of them.
+    using korvel::text::TextDirection;
+    textDirectionGroup = new QButtonGroup(this);
+    const struct { const char* name; const char* icon; const char* hint; TextDirection direction; } directions[] = {
+        {"textDirectionAuto", "text-auto", "جهت هر سطر از نخستین حرف آن", TextDirection::Auto},
+        {"textDirectionRtl", "text-rtl", "همه سطرها از راست به چپ", TextDirection::Rtl},
+        {"textDirectionLtr", "text-ltr", "همه سطرها از چپ به راست", TextDirection::Ltr},
+    };
+    int y = 2;
+    for (const auto& d : directions) {
+        QToolButton* button = iconButton(Panel6, d.name, QRect(640, y, 30, 30), d.icon, QString::fromUtf8(d.hint));
+        button->setCheckable(true);
+        button->setChecked(d.direction == textDirection);
+        textDirectionGroup->addButton(button, int(d.direction));
+        y += 31;
+    }
+    connect(textDirectionGroup, &QButtonGroup::idClicked, this, [this](int id) { setTextDirection(TextDirection(id)); });
+}
+
+void TForm1::setTextDirection(korvel::text::TextDirection direction)
+{
+    textDirection = direction;
+    if (QAbstractButton* b = textDirectionGroup->button(int(direction)))
+        b->setChecked(true);
+    applyTextDirection();
+    refreshTextPreview();
+}
+
+// Each line of the editor runs and aligns as it will print.
+void TForm1::applyTextDirection()
+{
+    if (applyingDirection)
+        return;
+    applyingDirection = true;
+    QTextCursor cursor(Memo1->document());
+    bool editing = false;
+    for (QTextBlock block = Memo1->document()->begin(); block.isValid(); block = block.next()) {
+        const bool rtl = korvel::text::isRightToLeft(toU16(block.text()), textDirection);
+        const Qt::LayoutDirection want = rtl ? Qt::RightToLeft : Qt::LeftToRight;
+        const Qt::Alignment align = (rtl ? Qt::AlignRight : Qt::AlignLeft) | Qt::AlignAbsolute;
+        QTextBlockFormat format = block.blockFormat();
+        if (format.layoutDirection() == want && format.alignment() == align)
+            continue;
+        if (!editing) {
+            // Part of the edit that made it, so undo takes both back together.
+            cursor.joinPreviousEditBlock();
+            editing = true;
+        }
+        format.setLayoutDirection(want);
+        format.setAlignment(align);
+        cursor.setPosition(block.position());
+        cursor.setBlockFormat(format);
+    }
+    if (editing)
+        cursor.endEditBlock();
+    applyingDirection = false;
 }
 
 QString TForm1::memoText() const
@@ -144,10 +202,10 @@ QString TForm1::memoText() const
 
 int TForm1::memoSelStart() const
 {
-    const QTextCursor cursor = Memo1->textCursor();
-    const int start = cursor.selectionStart();
-    // Each line break before the caret is CR LF in the message.
-    return start + cursor.document()->findBlock(start).blockNumber();
+    const int start = Memo1->textCursor().selectionStart();
+    // Each line break before the caret is CR LF in the message, a Shift+Enter
+    // break (U+2028) as well as a new paragraph.
+    return start + int(Memo1->toPlainText().left(start).count(QLatin1Char('\n')));
 }
 
 void TForm1::setMemoText(const QString& crlfText, int caret)
@@ -174,11 +232,56 @@ void TForm1::insertTokenAtCaret(const QString& token)
 
 void TForm1::refreshTextPreview()
 {
-    const auto stream = korvel::text::encodeTextStream(toU16(memoText()));
-    QString preview = fromU16(korvel::text::previewFromCodes(stream.codes));
-    preview.replace(QStringLiteral("\r\n"), QStringLiteral(" \u21B5 ")); // one line: mark the breaks
-    // Left-to-right override: the printer draws the codes strictly in stream order.
-    textPreview->setText(QChar(0x202D) + preview + QChar(0x202C));
+    const auto stream = korvel::text::encodeTextStream(toU16(memoText()), textDirection);
+    std::function<std::u16string(char16_t)> fill;
+    if (textPreviewFilled && textPreviewFilled->isChecked()) {
+        const QDateTime now = QDateTime::currentDateTime();
+        const QDate today = now.date();
+        const auto solar = korvel::text::miladiToShamsi(today.year(), today.month(), today.day());
+        fill = [today, now, solar](char16_t token) -> std::u16string {
+            auto two = [](int n) { return QStringLiteral("%1").arg(n, 2, 10, QLatin1Char('0')); };
+            switch (token) {
+            case u'y': return toU16(QString::number(today.year()));
+            case u'm': return toU16(two(today.month()));
+            case u'd': return toU16(two(today.day()));
+            case u'Y': return toU16(QString::number(solar.year));
+            case u'M': return toU16(two(solar.month));
+            case u't': return toU16(now.toString(QStringLiteral("HH:mm")));
+            case u'c': return u"0000";
+            default: return {};
+            }
+        };
+    }
+    QString html;
+    QStringList shared;
+    for (const korvel::text::PreviewLine& line : korvel::text::previewLines(stream, fill)) {
+        // Left-to-right override: the printer draws the codes strictly in stream order.
+        html += QStringLiteral("<div align=\"%1\">&#x202D;").arg(line.rightToLeft ? QStringLiteral("right") : QStringLiteral("left"));
+        for (std::size_t i = 0; i < line.shown.size(); ++i) {
+            const QString ch = QString(QChar(line.shown[i])).toHtmlEscaped();
+            if (!line.shared[i]) {
+                html += line.shown[i] == u' ' ? QStringLiteral("&nbsp;") : ch;
+                continue;
+            }
+            html += QStringLiteral("<span style=\"color:#c0392b; text-decoration:underline;\">%1</span>").arg(ch);
+        }
+        html += QStringLiteral("&#x202C;</div>");
+    }
+    for (std::size_t i = 0; i < stream.codes.size(); ++i) {
+        const auto code = static_cast<std::uint8_t>(stream.codes[i]);
+        const auto letters = korvel::text::lettersOfCode(code);
+        if (letters.size() < 2)
+            continue;
+        QStringList names;
+        for (char16_t l : letters)
+            names << QStringLiteral("«%1»").arg(QChar(l));
+        const QString hint = QStringLiteral(".کد 0x%1 در جدول قلم چاپگر هم %2 است؛ چاپگر تنها یکی از آنها را می کشد")
+                                 .arg(code, 2, 16, QLatin1Char('0')).arg(names.join(QStringLiteral(" و هم ")));
+        if (!shared.contains(hint))
+            shared << hint;
+    }
+    textPreview->setText(html);
+    textPreview->setToolTip(shared.isEmpty() ? QStringLiteral("پیش نمایش چاپ") : shared.join(QLatin1Char('\n')));
 }
 
 // The characters the printer's font lacks, named for the operator.
@@ -192,7 +295,7 @@ static QString describeUnprintable(const std::vector<char32_t>& chars)
 
 void TForm1::SpeedButton30Click()
 {
-    const auto stream = korvel::text::encodeTextStream(toU16(memoText()));
+    const auto stream = korvel::text::encodeTextStream(toU16(memoText()), textDirection);
     if (!stream.unprintable.empty()) {
         seams().message(this, QStringLiteral(".این نویسه ها در قلم چاپگر نیستند و متن ارسال نشد: ") +
                                   describeUnprintable(stream.unprintable));

@@ -1,17 +1,19 @@
 #include "Stream.h"
 
 #include "Forms.h"
+#include "Order.h"
 #include "Prepare.h"
+#include "Preview.h"
 
 #include <algorithm>
 #include <cstdio>
 
+#include <unicode/uchar.h>
+#include <unicode/utf16.h>
+
 namespace korvel::text {
 
 namespace {
-
-bool isHighSurrogate(char16_t c) { return c >= 0xD800 && c <= 0xDBFF; }
-bool isLowSurrogate(char16_t c) { return c >= 0xDC00 && c <= 0xDFFF; }
 
 void noteUnprintable(std::vector<char32_t>& list, char32_t cp)
 {
@@ -19,49 +21,102 @@ void noteUnprintable(std::vector<char32_t>& list, char32_t cp)
         list.push_back(cp);
 }
 
+char32_t codePointAt(std::u16string_view text, std::size_t i)
+{
+    if (U16_IS_LEAD(text[i]) && i + 1 < text.size() && U16_IS_TRAIL(text[i + 1]))
+        return U16_GET_SUPPLEMENTARY(text[i], text[i + 1]);
+    return text[i];
+}
+
+bool printable(char32_t cp)
+{
+    return (cp >= 0x01 && cp <= 0x7F) || (cp <= 0xFFFF && hasLetterForm(char16_t(cp))) || isUnsent(cp);
+}
+
+std::string withLengthField(std::string codes)
+{
+    char field[24];
+    std::snprintf(field, sizeof field, "%04zu", codes.size());
+    return field + codes;
+}
+
 } // namespace
 
-TextStream encodeTextStream(std::u16string_view editorText)
+TextStream encodeTextStream(std::u16string_view editorText, TextDirection direction)
 {
     TextStream out;
-    const std::u16string normalized = normalizeForPrinter(editorText);
-    std::u16string upload = memoset(normalized);
-    upload.push_back(u' ');
+    out.folded = foldForPrinter(editorText);
+    const std::u16string_view text = out.folded;
+    const std::vector<Form> forms = joiningForms(text);
 
     // Reported in the operator's reading order, surrogate pairs as one.
-    for (std::size_t i = 0; i < normalized.size(); ++i) {
-        const char16_t c = normalized[i];
-        if (c == kJoinBreak || hasLetterForm(c) || (c >= 0x01 && c <= 0x7F))
-            continue;
-        if (isHighSurrogate(c) && i + 1 < normalized.size() && isLowSurrogate(normalized[i + 1])) {
-            noteUnprintable(out.unprintable,
-                            0x10000 + ((char32_t(c) - 0xD800) << 10) + (char32_t(normalized[i + 1]) - 0xDC00));
+    for (std::size_t i = 0; i < text.size(); ++i) {
+        const char32_t cp = codePointAt(text, i);
+        if (cp > 0xFFFF)
             ++i;
-            continue;
-        }
-        noteUnprintable(out.unprintable, c);
+        if (!printable(cp) && text[i] != u'\r' && text[i] != u'\n')
+            noteUnprintable(out.unprintable, cp);
     }
 
-    // Persian stretches are reversed: the reading-order neighbour after the
-    // character at i sits at i - 1, the one before it at i + 1.
-    out.codes.reserve(upload.size());
-    for (std::size_t i = 0; i < upload.size(); ++i) {
-        const char16_t c = upload[i];
-        if (c == kJoinBreak || (isLowSurrogate(c) && i > 0 && isHighSurrogate(upload[i - 1])))
-            continue;
-        const char16_t after = i > 0 ? upload[i - 1] : u'\0';
-        const char16_t before = i + 1 < upload.size() ? upload[i + 1] : u'\0';
-        const auto code = printerCode(c, before, after);
+    auto emit = [&](std::size_t at, bool mirrored) {
+        char32_t cp = codePointAt(text, at);
+        if (mirrored)
+            cp = char32_t(u_charMirror(UChar32(cp)));
+        const auto code = cp <= 0xFFFF ? printerCode(char16_t(cp), forms[at]) : std::nullopt;
         out.codes.push_back(code ? static_cast<char>(*code) : kNoCode);
+        if (!code)
+            out.shown.push_back(kUnprintableMark);
+        else if (*code <= 0x7F)
+            out.shown.push_back(char16_t(cp));
+        else
+            out.shown.push_back(presentationForm(char16_t(cp), forms[at]));
+        out.source.push_back(std::int32_t(at));
+    };
+
+    std::size_t lineStart = 0;
+    while (true) {
+        const std::size_t end = std::min(text.find(u"\r\n", lineStart), text.size());
+        const std::u16string_view line = text.substr(lineStart, end - lineStart);
+        const bool rtl = isRightToLeft(line, direction);
+        out.lineRtl.push_back(rtl);
+        for (const VisualItem& item : visualOrder(line, rtl)) {
+            emit(lineStart + item.at, item.mirrored);
+            if (isTokenStart(line, item.at))
+                emit(lineStart + item.at + 1, false);
+        }
+        if (end == text.size())
+            break;
+        emit(end, false);
+        emit(end + 1, false);
+        lineStart = end + 2;
     }
+    out.codes.push_back(' ');
+    out.shown.push_back(u' ');
+    out.source.push_back(-1);
+
     out.codeCount = out.codes.size();
     out.tooLong = out.codeCount > kMaxCodes;
+    if (out.sendable())
+        out.bytes = withLengthField(out.codes);
+    return out;
+}
 
-    if (out.sendable()) {
-        char field[8];
-        std::snprintf(field, sizeof field, "%04zu", out.codeCount);
-        out.bytes = field;
-        out.bytes += out.codes;
+std::string rawStream(std::string_view codes)
+{
+    return withLengthField(std::string(codes) + ' ');
+}
+
+std::string fontChartCodes()
+{
+    static constexpr char digits[] = "0123456789ABCDEF";
+    std::string out;
+    for (int code = 0x80; code <= 0xFF; ++code) {
+        if (code != 0x80)
+            out += (code % 8 == 0) ? "\r\n" : " ";
+        out += digits[code >> 4];
+        out += digits[code & 0x0F];
+        out += '=';
+        out += static_cast<char>(code);
     }
     return out;
 }
