@@ -134,9 +134,10 @@ public:
     korvel::text::TextDirection textDirection = korvel::text::TextDirection::Auto;
     QButtonGroup* textDirectionGroup = nullptr;
     QToolButton* textPreviewFilled = nullptr;
-    bool applyingDirection = false;
+    bool markingTokens = false;
     void setTextDirection(korvel::text::TextDirection direction);
     void applyTextDirection();
+    void markTokens();
 
     // The editor's text with CR LF line breaks, and the caret counted in it.
     QString memoText() const;

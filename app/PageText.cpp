@@ -8,6 +8,7 @@
 #include <QDateTime>
 #include <QFrame>
 #include <QIcon>
+#include <QKeyEvent>
 #include <QLabel>
 #include <QPlainTextEdit>
 #include <QSlider>
@@ -25,6 +26,64 @@
 #include "text/Tokens.h"
 
 namespace {
+
+// Each token sits in the editor between a left-to-right isolate and its end,
+// so it is drawn whole and does not decide its line's direction. The marks
+// are the editor's own: the message never holds them.
+constexpr QChar kTokenOpen(0x2066), kTokenClose(0x2069);
+bool isTokenMark(QChar c) { return c == kTokenOpen || c == kTokenClose; }
+
+QString withoutMarks(QString text)
+{
+    text.remove(kTokenOpen);
+    text.remove(kTokenClose);
+    return text;
+}
+
+QString withMarks(const QString& line)
+{
+    const std::u16string plain = toU16(line);
+    QString out;
+    for (std::size_t i = 0; i < plain.size(); ++i) {
+        if (korvel::text::isTokenStart(plain, i)) {
+            out += kTokenOpen;
+            out += QChar(plain[i]);
+            out += QChar(plain[i + 1]);
+            out += kTokenClose;
+            ++i;
+        } else {
+            out += QChar(plain[i]);
+        }
+    }
+    return out;
+}
+
+// Backspace and Delete take a token mark together with the character beyond it.
+class MemoKeys : public QObject {
+public:
+    using QObject::QObject;
+    bool eventFilter(QObject* watched, QEvent* event) override
+    {
+        auto* memo = qobject_cast<QPlainTextEdit*>(watched);
+        if (!memo || event->type() != QEvent::KeyPress)
+            return false;
+        const int key = static_cast<QKeyEvent*>(event)->key();
+        QTextCursor c = memo->textCursor();
+        if ((key != Qt::Key_Backspace && key != Qt::Key_Delete) || c.hasSelection())
+            return false;
+        const QString text = c.block().text();
+        int at = c.positionInBlock();
+        const bool back = key == Qt::Key_Backspace;
+        if (!(back ? at > 0 && isTokenMark(text.at(at - 1)) : at < text.size() && isTokenMark(text.at(at))))
+            return false;
+        while (back ? at > 0 && isTokenMark(text.at(at - 1)) : at < text.size() && isTokenMark(text.at(at)))
+            at += back ? -1 : 1;
+        c.setPosition(c.block().position() + at);
+        back ? c.deletePreviousChar() : c.deleteChar();
+        memo->setTextCursor(c);
+        return true;
+    }
+};
 
 QFont editorFont()
 {
@@ -49,8 +108,9 @@ void TForm1::buildTextPage()
     Memo1->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
     Memo1->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
     Memo1->setLineWrapMode(QPlainTextEdit::NoWrap);
+    Memo1->installEventFilter(new MemoKeys(Memo1));
     connect(Memo1, &QPlainTextEdit::textChanged, this, [this] {
-        applyTextDirection();
+        markTokens();
         refreshTextPreview();
     });
 
@@ -152,6 +212,7 @@ void TForm1::buildTextPage()
         y += 31;
     }
     connect(textDirectionGroup, &QButtonGroup::idClicked, this, [this](int id) { setTextDirection(TextDirection(id)); });
+    applyTextDirection();
 }
 
 void TForm1::setTextDirection(korvel::text::TextDirection direction)
@@ -163,39 +224,76 @@ void TForm1::setTextDirection(korvel::text::TextDirection direction)
     refreshTextPreview();
 }
 
-// Each line of the editor runs and aligns as it will print.
+// Each line of the editor runs as it will print (automatic: from its first
+// strong letter, the marked tokens left out), right-to-left lines aligned right.
 void TForm1::applyTextDirection()
 {
-    if (applyingDirection)
+    QTextOption option = Memo1->document()->defaultTextOption();
+    using korvel::text::TextDirection;
+    option.setTextDirection(textDirection == TextDirection::Rtl   ? Qt::RightToLeft
+                            : textDirection == TextDirection::Ltr ? Qt::LeftToRight
+                                                                  : Qt::LayoutDirectionAuto);
+    // The plain editor does not mirror its alignment by direction; justify
+    // does: a right-to-left line goes right, and a line ending its paragraph
+    // is never stretched.
+    option.setAlignment(Qt::AlignJustify);
+    Memo1->document()->setDefaultTextOption(option);
+}
+
+// Puts the marks around every token, and takes away any others, as part of
+// the edit that called for it (one undo step).
+void TForm1::markTokens()
+{
+    if (markingTokens)
         return;
-    applyingDirection = true;
-    QTextCursor cursor(Memo1->document());
+    markingTokens = true;
+    QTextCursor edit(Memo1->document());
     bool editing = false;
     for (QTextBlock block = Memo1->document()->begin(); block.isValid(); block = block.next()) {
-        const bool rtl = korvel::text::isRightToLeft(toU16(block.text()), textDirection);
-        const Qt::LayoutDirection want = rtl ? Qt::RightToLeft : Qt::LeftToRight;
-        const Qt::Alignment align = (rtl ? Qt::AlignRight : Qt::AlignLeft) | Qt::AlignAbsolute;
-        QTextBlockFormat format = block.blockFormat();
-        if (format.layoutDirection() == want && format.alignment() == align)
+        // A Shift+Enter break becomes a new line of its own, with its own direction.
+        if (const int sep = int(block.text().indexOf(QChar(QChar::LineSeparator))); sep >= 0) {
+            if (!editing) {
+                edit.joinPreviousEditBlock();
+                editing = true;
+            }
+            edit.setPosition(block.position() + sep);
+            edit.setPosition(block.position() + sep + 1, QTextCursor::KeepAnchor);
+            edit.insertBlock();
+        }
+        const QString have = block.text();
+        const QString want = withMarks(withoutMarks(have));
+        if (have == want)
             continue;
         if (!editing) {
-            // Part of the edit that made it, so undo takes both back together.
-            cursor.joinPreviousEditBlock();
+            edit.joinPreviousEditBlock();
             editing = true;
         }
-        format.setLayoutDirection(want);
-        format.setAlignment(align);
-        cursor.setPosition(block.position());
-        cursor.setBlockFormat(format);
+        // The two differ only in marks: walk both, deleting and inserting marks.
+        QString now = have;
+        int i = 0, j = 0;
+        while (i < now.size() || j < want.size()) {
+            if (i < now.size() && j < want.size() && now.at(i) == want.at(j)) {
+                ++i, ++j;
+            } else if (i < now.size() && isTokenMark(now.at(i))) {
+                edit.setPosition(block.position() + i);
+                edit.deleteChar();
+                now.remove(i, 1);
+            } else {
+                edit.setPosition(block.position() + i);
+                edit.insertText(want.at(j));
+                now.insert(i, want.at(j));
+                ++i, ++j;
+            }
+        }
     }
     if (editing)
-        cursor.endEditBlock();
-    applyingDirection = false;
+        edit.endEditBlock();
+    markingTokens = false;
 }
 
 QString TForm1::memoText() const
 {
-    QString text = Memo1->toPlainText();
+    QString text = withoutMarks(Memo1->toPlainText());
     text.replace(QLatin1Char('\n'), QStringLiteral("\r\n"));
     return text;
 }
@@ -204,8 +302,9 @@ int TForm1::memoSelStart() const
 {
     const int start = Memo1->textCursor().selectionStart();
     // Each line break before the caret is CR LF in the message, a Shift+Enter
-    // break (U+2028) as well as a new paragraph.
-    return start + int(Memo1->toPlainText().left(start).count(QLatin1Char('\n')));
+    // break (U+2028) as well as a new paragraph; token marks are not in it.
+    const QString before = Memo1->toPlainText().left(start);
+    return int(withoutMarks(before).size() + before.count(QLatin1Char('\n')));
 }
 
 void TForm1::setMemoText(const QString& crlfText, int caret)
@@ -215,11 +314,17 @@ void TForm1::setMemoText(const QString& crlfText, int caret)
     Memo1->setPlainText(plain);
     if (caret < 0)
         return;
-    // Back from CR LF counting to the editor's one-character breaks.
-    const QString before = crlfText.left(caret);
-    const int editorPos = caret - int(before.count(QStringLiteral("\r\n")));
+    // Back from the message's counting to the editor's: one-character breaks,
+    // and past the marks, so that typing goes on after a token.
+    const QString shown = Memo1->toPlainText();
+    int pos = 0, counted = 0;
+    while (pos < shown.size() && (counted < caret || isTokenMark(shown.at(pos)))) {
+        if (!isTokenMark(shown.at(pos)))
+            counted += shown.at(pos) == QLatin1Char('\n') ? 2 : 1;
+        ++pos;
+    }
     QTextCursor cursor = Memo1->textCursor();
-    cursor.setPosition(std::min(editorPos, int(plain.size())));
+    cursor.setPosition(pos);
     Memo1->setTextCursor(cursor);
 }
 

@@ -12,8 +12,6 @@ namespace korvel::text {
 
 namespace {
 
-bool isLineBreak(char16_t c) { return c == u'\r' || c == u'\n'; }
-
 struct BidiCloser {
     void operator()(UBiDi* b) const { ubidi_close(b); }
 };

@@ -62,25 +62,37 @@ bool isUnsent(char32_t ch)
     return u_charType(static_cast<UChar32>(ch)) == U_FORMAT_CHAR;
 }
 
-std::u16string foldForPrinter(std::u16string_view text)
+bool isLineBreak(char16_t ch)
+{
+    return ch == u'\r' || ch == u'\n' || ch == 0x2028 || ch == 0x2029;
+}
+
+std::u16string foldForPrinter(std::u16string_view text, std::vector<std::size_t>* origin)
 {
     std::u16string out;
     out.reserve(text.size());
+    auto add = [&](std::u16string_view units, std::size_t from) {
+        out += units;
+        if (origin)
+            origin->insert(origin->end(), units.size(), from);
+    };
     for (std::size_t i = 0; i < text.size(); ++i) {
         const char16_t ch = text[i];
         if (ch >= 0x06F0 && ch <= 0x06F9) {
-            out.push_back(static_cast<char16_t>(u'0' + (ch - 0x06F0)));
+            const char16_t d = static_cast<char16_t>(u'0' + (ch - 0x06F0));
+            add({&d, 1}, i);
         } else if (ch >= 0x0660 && ch <= 0x0669) {
-            out.push_back(static_cast<char16_t>(u'0' + (ch - 0x0660)));
-        } else if (ch == u'\r' || ch == u'\n' || ch == 0x2028 || ch == 0x2029) {
+            const char16_t d = static_cast<char16_t>(u'0' + (ch - 0x0660));
+            add({&d, 1}, i);
+        } else if (isLineBreak(ch)) {
+            add(u"\r\n", i);
             if (ch == u'\r' && i + 1 < text.size() && text[i + 1] == u'\n')
                 ++i;
-            out += u"\r\n";
         } else if (isDropped(ch)) {
         } else if (const std::u16string_view f = fold(ch); !f.empty()) {
-            out += f;
+            add(f, i);
         } else {
-            out.push_back(ch);
+            add({&ch, 1}, i);
         }
     }
     return out;

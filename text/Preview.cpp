@@ -59,7 +59,7 @@ std::vector<PreviewLine> previewLines(const TextStream& stream, const std::funct
     std::vector<PreviewLine> lines(1);
     std::size_t lineNo = 0;
     lines[0].rightToLeft = !stream.lineRtl.empty() && stream.lineRtl[0];
-    const std::u16string_view folded = stream.folded;
+    const std::u16string_view text = stream.text;
     for (std::size_t i = 0; i + 1 < stream.codes.size(); ++i) { // the added space is left out
         const char code = stream.codes[i];
         if (code == '\r')
@@ -72,8 +72,8 @@ std::vector<PreviewLine> previewLines(const TextStream& stream, const std::funct
         }
         PreviewLine& line = lines.back();
         const auto at = std::size_t(stream.source[i]);
-        if (fill && code == '^' && isTokenStart(folded, at) && !isFontToken(folded, at) && i + 1 < stream.codes.size()) {
-            const std::u16string value = fill(folded[at + 1]);
+        if (fill && code == '^' && isTokenStart(text, at) && !isFontToken(text, at) && i + 1 < stream.codes.size()) {
+            const std::u16string value = fill(text[at + 1]);
             if (!value.empty()) {
                 line.shown += value;
                 line.shared.resize(line.shown.size(), false);

@@ -7,6 +7,7 @@
 
 #include <algorithm>
 #include <cstdio>
+#include <utility>
 
 #include <unicode/uchar.h>
 #include <unicode/utf16.h>
@@ -45,54 +46,76 @@ std::string withLengthField(std::string codes)
 TextStream encodeTextStream(std::u16string_view editorText, TextDirection direction)
 {
     TextStream out;
-    out.folded = foldForPrinter(editorText);
-    const std::u16string_view text = out.folded;
-    const std::vector<Form> forms = joiningForms(text);
+    out.text = editorText;
+    const std::u16string_view text = out.text;
 
     // Reported in the operator's reading order, surrogate pairs as one.
-    for (std::size_t i = 0; i < text.size(); ++i) {
-        const char32_t cp = codePointAt(text, i);
+    const std::u16string folded = foldForPrinter(text);
+    for (std::size_t i = 0; i < folded.size(); ++i) {
+        const char32_t cp = codePointAt(folded, i);
         if (cp > 0xFFFF)
             ++i;
-        if (!printable(cp) && text[i] != u'\r' && text[i] != u'\n')
+        if (!printable(cp) && folded[i] != u'\r' && folded[i] != u'\n')
             noteUnprintable(out.unprintable, cp);
     }
 
-    auto emit = [&](std::size_t at, bool mirrored) {
-        char32_t cp = codePointAt(text, at);
-        if (mirrored)
-            cp = char32_t(u_charMirror(UChar32(cp)));
-        const auto code = cp <= 0xFFFF ? printerCode(char16_t(cp), forms[at]) : std::nullopt;
-        out.codes.push_back(code ? static_cast<char>(*code) : kNoCode);
-        if (!code)
-            out.shown.push_back(kUnprintableMark);
-        else if (*code <= 0x7F)
-            out.shown.push_back(char16_t(cp));
-        else
-            out.shown.push_back(presentationForm(char16_t(cp), forms[at]));
+    auto push = [&](char code, char16_t shown, std::size_t at) {
+        out.codes.push_back(code);
+        out.shown.push_back(shown);
         out.source.push_back(std::int32_t(at));
     };
 
     std::size_t lineStart = 0;
     while (true) {
-        const std::size_t end = std::min(text.find(u"\r\n", lineStart), text.size());
+        std::size_t end = lineStart;
+        while (end < text.size() && !isLineBreak(text[end]))
+            ++end;
         const std::u16string_view line = text.substr(lineStart, end - lineStart);
+        std::vector<std::size_t> origin;
+        const std::u16string shaped = foldForPrinter(line, &origin);
+        const std::vector<Form> forms = joiningForms(shaped);
+        // The folded units each character of the line became.
+        std::vector<std::pair<std::size_t, std::size_t>> units(line.size(), {0, 0});
+        for (std::size_t k = 0; k < origin.size(); ++k) {
+            auto& r = units[origin[k]];
+            if (r.first == r.second)
+                r.first = k;
+            r.second = k + 1;
+        }
+        auto emit = [&](std::size_t at, bool mirrored) {
+            for (std::size_t k = units[at].first; k < units[at].second; ++k) {
+                char32_t cp = codePointAt(shaped, k);
+                if (cp > 0xFFFF)
+                    ++k;
+                if (isUnsent(cp))
+                    continue;
+                if (mirrored)
+                    cp = char32_t(u_charMirror(UChar32(cp)));
+                const auto code = cp <= 0xFFFF ? printerCode(char16_t(cp), forms[k]) : std::nullopt;
+                if (!code)
+                    push(kNoCode, kUnprintableMark, lineStart + at);
+                else if (*code <= 0x7F)
+                    push(static_cast<char>(*code), char16_t(cp), lineStart + at);
+                else
+                    push(static_cast<char>(*code), presentationForm(char16_t(cp), forms[k]), lineStart + at);
+            }
+        };
+
         const bool rtl = isRightToLeft(line, direction);
         out.lineRtl.push_back(rtl);
         for (const VisualItem& item : visualOrder(line, rtl)) {
-            emit(lineStart + item.at, item.mirrored);
+            emit(item.at, item.mirrored);
             if (isTokenStart(line, item.at))
-                emit(lineStart + item.at + 1, false);
+                emit(item.at + 1, false);
         }
         if (end == text.size())
             break;
-        emit(end, false);
-        emit(end + 1, false);
-        lineStart = end + 2;
+        push('\r', u'\r', end);
+        push('\n', u'\n', end);
+        lineStart = end + (text[end] == u'\r' && end + 1 < text.size() && text[end + 1] == u'\n' ? 2 : 1);
     }
-    out.codes.push_back(' ');
-    out.shown.push_back(u' ');
-    out.source.push_back(-1);
+    push(' ', u' ', 0);
+    out.source.back() = -1;
 
     out.codeCount = out.codes.size();
     out.tooLong = out.codeCount > kMaxCodes;

@@ -26,10 +26,10 @@ struct TextStream {
     // Beside each code: what it shows (the typed letter's presentation form,
     // ASCII as itself, mirrored brackets mirrored) ...
     std::u16string shown;
-    // ... and which character of `folded` it came from (-1 for the added space).
+    // ... and which character of `text` it came from (-1 for the added space).
     std::vector<std::int32_t> source;
-    // The text after folding, as it was ordered and shaped.
-    std::u16string folded;
+    // The editor's text the stream was made from.
+    std::u16string text;
     // The direction of each line.
     std::vector<bool> lineRtl;
     // Code points the printer cannot draw, each once, in order of appearance.
@@ -40,7 +40,9 @@ struct TextStream {
     bool sendable() const { return unprintable.empty() && !tooLong; }
 };
 
-// Takes the editor's text as it stands when the operator sends it.
+// Takes the editor's text as it stands when the operator sends it. Each line
+// is ordered by its own characters' bidirectional classes, as the editor
+// shows it; the folded characters are shaped and sent in their places.
 TextStream encodeTextStream(std::u16string_view editorText, TextDirection direction = TextDirection::Auto);
 
 // A stream of the given codes exactly as they are, for the font chart.
