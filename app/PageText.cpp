@@ -27,29 +27,46 @@
 
 namespace {
 
-// Each token sits in the editor between a left-to-right isolate and its end,
-// so it is drawn whole and does not decide its line's direction. The marks
-// are the editor's own: the message never holds them.
-constexpr QChar kTokenOpen(0x2066), kTokenClose(0x2069);
-bool isTokenMark(QChar c) { return c == kTokenOpen || c == kTokenClose; }
+// Each token sits in the editor between two left-to-right marks, so it is
+// drawn whole, and a date made of tokens runs left to right as it prints. A
+// line whose direction a token would decide starts with a right-to-left mark.
+// The marks are the editor's own: the message never holds them.
+constexpr QChar kTokenMark(0x200E), kLineMark(0x200F);
+bool isTokenMark(QChar c) { return c == kTokenMark || c == kLineMark; }
 
 QString withoutMarks(QString text)
 {
-    text.remove(kTokenOpen);
-    text.remove(kTokenClose);
+    text.remove(kTokenMark);
+    text.remove(kLineMark);
     return text;
 }
 
-QString withMarks(const QString& line)
+// True when the line's first strong letter comes after a token.
+bool tokenLeads(const std::u16string& line)
+{
+    for (std::size_t i = 0; i < line.size(); ++i) {
+        if (korvel::text::isTokenStart(line, i))
+            return true;
+        const QChar::Direction d = QChar(line[i]).direction();
+        if (d == QChar::DirL || d == QChar::DirR || d == QChar::DirAL)
+            return false;
+    }
+    return false;
+}
+
+QString withMarks(const QString& line, korvel::text::TextDirection direction)
 {
     const std::u16string plain = toU16(line);
     QString out;
+    if (direction == korvel::text::TextDirection::Auto && tokenLeads(plain) &&
+        korvel::text::isRightToLeft(plain, direction))
+        out += kLineMark;
     for (std::size_t i = 0; i < plain.size(); ++i) {
         if (korvel::text::isTokenStart(plain, i)) {
-            out += kTokenOpen;
+            out += kTokenMark;
             out += QChar(plain[i]);
             out += QChar(plain[i + 1]);
-            out += kTokenClose;
+            out += kTokenMark;
             ++i;
         } else {
             out += QChar(plain[i]);
@@ -123,7 +140,7 @@ void TForm1::buildTextPage()
     textPreview->setLayoutDirection(Qt::LeftToRight);
     textPreview->setAlignment(Qt::AlignTop);
     QFont previewFont = editorFont();
-    previewFont.setPixelSize(24);
+    previewFont.setPixelSize(18);
     textPreview->setFont(previewFont);
     textPreview->setToolTip(QStringLiteral("پیش نمایش چاپ"));
     textPreviewFilled = iconButton(Panel5, "textPreviewFilled", QRect(994, 333, 32, 32), "date",
@@ -221,11 +238,12 @@ void TForm1::setTextDirection(korvel::text::TextDirection direction)
     if (QAbstractButton* b = textDirectionGroup->button(int(direction)))
         b->setChecked(true);
     applyTextDirection();
+    markTokens();
     refreshTextPreview();
 }
 
 // Each line of the editor runs as it will print (automatic: from its first
-// strong letter, the marked tokens left out), right-to-left lines aligned right.
+// strong letter, or its leading mark), right-to-left lines aligned right.
 void TForm1::applyTextDirection()
 {
     QTextOption option = Memo1->document()->defaultTextOption();
@@ -261,7 +279,7 @@ void TForm1::markTokens()
             edit.insertBlock();
         }
         const QString have = block.text();
-        const QString want = withMarks(withoutMarks(have));
+        const QString want = withMarks(withoutMarks(have), textDirection);
         if (have == want)
             continue;
         if (!editing) {
@@ -361,7 +379,7 @@ void TForm1::refreshTextPreview()
     QStringList shared;
     for (const korvel::text::PreviewLine& line : korvel::text::previewLines(stream, fill)) {
         // Left-to-right override: the printer draws the codes strictly in stream order.
-        html += QStringLiteral("<div align=\"%1\">&#x202D;").arg(line.rightToLeft ? QStringLiteral("right") : QStringLiteral("left"));
+        html += QStringLiteral("<div align=\"%1\" style=\"margin:0; line-height:70%\">&#x202D;").arg(line.rightToLeft ? QStringLiteral("right") : QStringLiteral("left"));
         for (std::size_t i = 0; i < line.shown.size(); ++i) {
             const QString ch = QString(QChar(line.shown[i])).toHtmlEscaped();
             if (!line.shared[i]) {

@@ -70,7 +70,7 @@ bool alignedRight(QPlainTextEdit* memo, int blockNumber)
 // The editor's text without the marks it keeps around tokens.
 QString plain(const QPlainTextEdit* memo)
 {
-    return memo->toPlainText().remove(QChar(0x2066)).remove(QChar(0x2069));
+    return memo->toPlainText().remove(QChar(0x200E)).remove(QChar(0x200F));
 }
 
 // The preview's lines as plain text, without the override marks.
@@ -216,7 +216,8 @@ private slots:
         QCOMPARE(alignedRight(memo, 0), stream.lineRtl.at(0));
     }
 
-    // A token is drawn whole and in its own order, in a line of either direction.
+    // A token is drawn whole, and tokens run left to right among themselves as
+    // they print ("^d/^m/^y" reads as a date), in a line of either direction.
     void editorShowsTokensWhole_data()
     {
         QTest::addColumn<QString>("line");
@@ -225,20 +226,28 @@ private slots:
         QTest::newRow("font token mid line") << U(u"سلام ^2دنیا");
         QTest::newRow("first in the line") << U(u"^c شماره");
         QTest::newRow("latin line") << U(u"Exp ^y/^m سلام");
+        QTest::newRow("tokens only") << U(u"^d/^m/^y");
     }
     void editorShowsTokensWhole()
     {
         QFETCH(QString, line);
+        showTextPage();
         memo->setPlainText(line);
         const QString text = memo->document()->firstBlock().text();
         const QList<int> order = editorVisualOrder(memo, 0);
+        int previous = -1;
         for (int i = 0; i + 1 < text.size(); ++i) {
             if (text.at(i) != QLatin1Char('^'))
                 continue;
             const int at = int(order.indexOf(i));
             QVERIFY2(at + 1 < order.size() && order.at(at + 1) == i + 1,
                      qPrintable(QStringLiteral("token at %1 split in %2").arg(i).arg(line)));
+            QVERIFY2(at > previous, qPrintable(QStringLiteral("token at %1 out of order in %2").arg(i).arg(line)));
+            previous = at;
         }
+        // A token does not decide the line's direction.
+        const auto stream = korvel::text::encodeTextStream(plain(memo).toStdU16String());
+        QCOMPARE(alignedRight(memo, 0), bool(stream.lineRtl.at(0)));
     }
 
     // A Shift+Enter break counts as the CR LF it is sent as, so the token lands at the caret.
