@@ -264,6 +264,26 @@ private slots:
         QCOMPARE(plain(memo), QStringLiteral("ab\nc^dd"));
     }
 
+    // The invisible marks around a token never swallow a key press.
+    void backspaceAndDeleteReachTheToken()
+    {
+        memo->setFocus();
+        memo->insertPlainText(QStringLiteral("ab"));
+        form->findChild<QToolButton*>(QStringLiteral("Image2"))->click();
+        memo->insertPlainText(QStringLiteral("c"));
+        QCOMPARE(plain(memo), QStringLiteral("ab^dc"));
+        QTest::keyClick(memo, Qt::Key_Backspace);
+        QTest::keyClick(memo, Qt::Key_Backspace);
+        QCOMPARE(plain(memo), QStringLiteral("ab^"));
+        QCOMPARE(memo->toPlainText(), QStringLiteral("ab^")); // no token, no marks
+        memo->setPlainText(QStringLiteral("x^my"));
+        QTextCursor c = memo->textCursor();
+        c.setPosition(1);
+        memo->setTextCursor(c);
+        QTest::keyClick(memo, Qt::Key_Delete);
+        QCOMPARE(plain(memo), QStringLiteral("xmy"));
+    }
+
     void directionButtonsAreExclusive()
     {
         auto* rtl = form->findChild<QToolButton*>(QStringLiteral("textDirectionRtl"));
