@@ -166,6 +166,9 @@ void StreamTest::mapping_data()
     QTest::newRow("zwj joins") << "ب\u200Dب" << "30 30 30 33 DB DC 20";
     QTest::newRow("zwj before a letter") << "\u200Dب" << "30 30 30 32 DB 20";
     QTest::newRow("zwj after a letter") << "ع\u200D" << "30 30 30 32 B4 20";
+    // Format characters other than ZWNJ are transparent to joining, and never sent.
+    QTest::newRow("rlm between letters joins") << "ب\u200Fب" << "30 30 30 33 DB DC 20";
+    QTest::newRow("soft hyphen joins") << "ع\u00ADع" << "30 30 30 33 B2 B4 20";
     QTest::newRow("bom and rlm not sent") << "\uFEFFسلام\u200F" << "30 30 30 35 C4 90 C3 A8 20";
     QTest::newRow("zwnj after space not sent") << "abc \u200Cسلام" << "30 30 30 39 61 62 63 20 C4 90 C3 A8 20";
 
