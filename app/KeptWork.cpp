@@ -8,6 +8,7 @@
 #include "Ui.h"
 #include "UiSeams.h"
 
+#include <QButtonGroup>
 #include <QCloseEvent>
 #include <QDir>
 #include <QFile>
@@ -21,6 +22,7 @@
 #include <QToolButton>
 
 #include "image/DateLayout.h"
+#include "text/Direction.h"
 
 using namespace korvel;
 
@@ -257,6 +259,7 @@ void TForm1::keepChoices()
     c.set(QStringLiteral("overlay/font"), Label3->font().toString(), false);
     c.set(QStringLiteral("pen/style"), QString::number(int(canvas->penStyle())), false);
     c.set(QStringLiteral("pen/width"), PenSize->text(), false);
+    c.set(QStringLiteral("text/direction"), QString::fromLatin1(text::directionName(textDirection)), false);
     if (c.isDirty() && !c.save() && !std::exchange(choicesErrorShown_, true))
         seams().error(this, QStringLiteral(".انتخاب ها در %1 نگه داشته نشد\n%2").arg(c.path(), c.error()));
 }
@@ -271,6 +274,7 @@ void TForm1::connectChoices()
                                 SolidPen, DashPen, DotPen, DashDotPen, DashDotDotPen, ClearPen, SpeedButton2})
         connect(button, &QToolButton::clicked, this, &TForm1::keepChoices);
     connect(PenSize, &QLineEdit::textChanged, this, &TForm1::keepChoices);
+    connect(textDirectionGroup, &QButtonGroup::idClicked, this, &TForm1::keepChoices);
 }
 
 void TForm1::restoreChoices()
@@ -319,6 +323,8 @@ void TForm1::restoreChoices()
     const int width = c.intValue(QStringLiteral("pen/width"), 0);
     if (width > 0)
         PenSize->setText(QString::number(width));
+    if (const auto direction = text::directionNamed(c.value(QStringLiteral("text/direction")).toStdString()))
+        setTextDirection(*direction);
     refreshDatePreviews();
     restoringChoices_ = false;
 }

@@ -300,8 +300,12 @@ void TForm1::applyEffect(const printer::Effect& effect)
 bool TForm1::runTextUpload()
 {
     QString message;
-    runOnUi([this, &message] { message = memoText(); });
-    const text::TextStream stream = text::encodeTextStream(toU16(message));
+    text::TextDirection direction{};
+    runOnUi([this, &message, &direction] {
+        message = memoText();
+        direction = textDirection;
+    });
+    const text::TextStream stream = text::encodeTextStream(toU16(message), direction);
     if (!stream.sendable()) {
         // The send button refuses such a text; it may have been edited since.
         runOnUi([this] { seams().message(this, QStringLiteral(".متن قابل چاپ نیست و ارسال نشد. لطفا آن را بررسی کنید و دوباره بفرستید")); });

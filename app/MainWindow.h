@@ -21,6 +21,7 @@
 #include "image/Photo.h"
 #include "image/Canvas.h"
 #include "printer/Dispatch.h"
+#include "text/Direction.h"
 
 class QComboBox;
 class QLabel;
@@ -163,6 +164,14 @@ public:
            *label_mah = nullptr, *label_rooz = nullptr, *label_font = nullptr;
     QSlider* TrackBar2 = nullptr;
     QToolButton *SpeedButton30 = nullptr, *SpeedButton31 = nullptr;
+    // The operator's choice of direction for the message's lines.
+    korvel::text::TextDirection textDirection = korvel::text::TextDirection::Auto;
+    QButtonGroup* textDirectionGroup = nullptr;
+    QToolButton* textPreviewFilled = nullptr;
+    bool markingTokens = false;
+    void setTextDirection(korvel::text::TextDirection direction);
+    void applyTextDirection();
+    void markTokens();
 
     // The editor's text with CR LF line breaks, and the caret counted in it.
     QString memoText() const;

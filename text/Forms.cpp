@@ -1,6 +1,10 @@
 #include "Forms.h"
 
 #include <algorithm>
+#include <cstddef>
+
+#include <unicode/uchar.h>
+#include <unicode/utf16.h>
 
 namespace korvel::text {
 
@@ -57,13 +61,55 @@ auto find(const Table& table, char16_t ch) -> const typename Table::value_type*
 
 } // namespace
 
-Joining joiningOf(char16_t ch)
+namespace {
+
+UJoiningType joiningType(char32_t c)
 {
-    if (find(kTwoFormLetters, ch) || find(kFourFormLetters, ch))
-        return Joining::Dual;
-    if (const auto* one = find(kOneFormLetters, ch))
-        return (one->letter == u'\u0637' || one->letter == u'\u0638') ? Joining::Dual : Joining::Right;
-    return Joining::None;
+    return static_cast<UJoiningType>(u_getIntPropertyValue(static_cast<UChar32>(c), UCHAR_JOINING_TYPE));
+}
+
+char32_t codePointAt(std::u16string_view text, std::size_t i)
+{
+    const char16_t c = text[i];
+    if (U16_IS_LEAD(c) && i + 1 < text.size() && U16_IS_TRAIL(text[i + 1]))
+        return U16_GET_SUPPLEMENTARY(c, text[i + 1]);
+    return c;
+}
+
+} // namespace
+
+std::vector<Form> joiningForms(std::u16string_view text)
+{
+    std::vector<Form> forms(text.size(), Form::Isolated);
+    std::vector<UJoiningType> types(text.size(), U_JT_TRANSPARENT);
+    for (std::size_t i = 0; i < text.size(); ++i) {
+        if (U16_IS_TRAIL(text[i]) && i > 0 && U16_IS_LEAD(text[i - 1]))
+            continue; // the pair's type sits on its lead unit
+        types[i] = joiningType(codePointAt(text, i));
+    }
+    // The nearest non-transparent neighbours in reading order.
+    auto neighbour = [&](std::size_t i, int step) {
+        for (std::ptrdiff_t j = std::ptrdiff_t(i) + step; j >= 0 && j < std::ptrdiff_t(text.size()); j += step) {
+            if (U16_IS_TRAIL(text[j]) && j > 0 && U16_IS_LEAD(text[j - 1]))
+                continue;
+            if (types[j] != U_JT_TRANSPARENT)
+                return types[j];
+        }
+        return U_JT_NON_JOINING;
+    };
+    for (std::size_t i = 0; i < text.size(); ++i) {
+        const UJoiningType t = types[i];
+        if (t != U_JT_DUAL_JOINING && t != U_JT_RIGHT_JOINING && t != U_JT_LEFT_JOINING)
+            continue;
+        const UJoiningType before = neighbour(i, -1);
+        const UJoiningType after = neighbour(i, +1);
+        const bool joinsBefore = (t == U_JT_DUAL_JOINING || t == U_JT_RIGHT_JOINING) &&
+                                 (before == U_JT_DUAL_JOINING || before == U_JT_LEFT_JOINING || before == U_JT_JOIN_CAUSING);
+        const bool joinsAfter = (t == U_JT_DUAL_JOINING || t == U_JT_LEFT_JOINING) &&
+                                (after == U_JT_DUAL_JOINING || after == U_JT_RIGHT_JOINING || after == U_JT_JOIN_CAUSING);
+        forms[i] = joinsBefore ? (joinsAfter ? Form::Medial : Form::Final) : (joinsAfter ? Form::Initial : Form::Isolated);
+    }
+    return forms;
 }
 
 bool hasLetterForm(char16_t ch)
@@ -71,28 +117,43 @@ bool hasLetterForm(char16_t ch)
     return find(kTwoFormLetters, ch) || find(kOneFormLetters, ch) || find(kFourFormLetters, ch);
 }
 
-std::optional<std::uint8_t> printerCode(char16_t ch, char16_t before, char16_t after)
+std::optional<std::uint8_t> printerCode(char16_t ch, Form form)
 {
-    const bool dual = joiningOf(ch) == Joining::Dual;
-    const bool joinsAfter = dual && joiningOf(after) != Joining::None;
-    const bool joinsBefore = joiningOf(before) == Joining::Dual;
-
+    const bool joinsAfter = form == Form::Initial || form == Form::Medial;
     if (const auto* two = find(kTwoFormLetters, ch))
         return joinsAfter ? two->joining : two->end;
     if (const auto* one = find(kOneFormLetters, ch))
         return one->code;
     if (const auto* four = find(kFourFormLetters, ch)) {
-        if (joinsBefore && joinsAfter)
-            return four->medial;
-        if (joinsBefore)
-            return four->final;
-        if (joinsAfter)
-            return four->initial;
-        return four->isolated;
+        switch (form) {
+        case Form::Isolated: return four->isolated;
+        case Form::Final: return four->final;
+        case Form::Initial: return four->initial;
+        case Form::Medial: return four->medial;
+        }
     }
     if (ch >= 0x01 && ch <= 0x7F)
         return static_cast<std::uint8_t>(ch);
     return std::nullopt;
+}
+
+std::vector<char16_t> lettersOfCode(std::uint8_t code)
+{
+    std::vector<char16_t> out;
+    auto add = [&](char16_t letter) {
+        if (std::find(out.begin(), out.end(), letter) == out.end())
+            out.push_back(letter);
+    };
+    for (const auto& e : kTwoFormLetters)
+        if (e.end == code || e.joining == code)
+            add(e.letter);
+    for (const auto& e : kOneFormLetters)
+        if (e.code == code)
+            add(e.letter);
+    for (const auto& e : kFourFormLetters)
+        if (e.isolated == code || e.final == code || e.medial == code || e.initial == code)
+            add(e.letter);
+    return out;
 }
 
 } // namespace korvel::text

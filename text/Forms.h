@@ -1,16 +1,17 @@
 #pragma once
 // The printer's built-in font: which code names which letter form, and the
-// choice of form from the neighbours a letter joins in reading order.
+// form a letter takes from the letters it joins.
 
 #include <array>
 #include <cstdint>
 #include <optional>
+#include <string_view>
+#include <vector>
 
 namespace korvel::text {
 
-// How a letter joins its neighbours (Unicode Joining_Type, reduced to the
-// three classes the printer's letters fall into).
-enum class Joining : std::uint8_t { None, Right, Dual };
+// The form a letter takes from the letters it joins in reading order.
+enum class Form : std::uint8_t { Isolated, Final, Initial, Medial };
 
 struct TwoFormLetter {
     char16_t letter;
@@ -31,20 +32,25 @@ struct FourFormLetter {
     std::uint8_t initial;
 };
 
-// ئ keeps its place in the two-form table: it takes the joining form exactly
-// when a two-form letter would.
+// ئ keeps its place in the two-form table: isolated and final take the end
+// code, initial and medial the joining code, as for the other two-form letters.
 extern const std::array<TwoFormLetter, 21> kTwoFormLetters;
 extern const std::array<OneFormLetter, 9> kOneFormLetters;
 extern const std::array<FourFormLetter, 3> kFourFormLetters;
 
-Joining joiningOf(char16_t ch);
+// The form of every code unit of text by Unicode joining (ArabicShaping):
+// ZWNJ breaks joining, ZWJ joins, marks are transparent. Lines do not join.
+// Characters that do not join come out Isolated.
+std::vector<Form> joiningForms(std::u16string_view text);
 
 // True when the font has a code for ch (one of the three tables).
 bool hasLetterForm(char16_t ch);
 
-// The printer code for ch. `before` and `after` are its neighbours in reading
-// order (u'\0' for the start or the end of the text). ASCII U+0001..U+007F is
-// its own code; anything else the font lacks gives no code.
-std::optional<std::uint8_t> printerCode(char16_t ch, char16_t before, char16_t after);
+// The printer code for a letter in a form; ASCII U+0001..U+007F is its own
+// code; anything else the font lacks gives no code.
+std::optional<std::uint8_t> printerCode(char16_t ch, Form form);
+
+// The letters the tables give this code to (two for 0xC8: و and ه).
+std::vector<char16_t> lettersOfCode(std::uint8_t code);
 
 } // namespace korvel::text

@@ -1,26 +1,24 @@
 #pragma once
-// Turning the operator's text into what the printer's font can draw, and into
-// the order the printer prints it (left to right, Persian stretches reversed).
+// Turning the operator's text into characters the printer's font can draw.
 
 #include <string>
 #include <string_view>
+#include <vector>
 
 namespace korvel::text {
 
-// Stands for every invisible format character (ZWNJ and its kin): it breaks
-// joining between the letters around it and is never sent.
-inline constexpr char16_t kJoinBreak = u'\u200C';
+// Folds letter variants onto the font's letters, digits and typographic
+// punctuation onto ASCII, drops diacritics and tatweel, and writes every line
+// break (CR LF, CR, LF, U+2028, U+2029) as CR LF. Format characters (ZWNJ,
+// ZWJ, direction marks) stay: they shape and order the text, and are never sent.
+// With `origin`, each unit of the result gets the index of the character of
+// `text` it came from.
+std::u16string foldForPrinter(std::u16string_view text, std::vector<std::size_t>* origin = nullptr);
 
-bool isInvisibleFormat(char16_t ch);
+// CR, LF, U+2028 and U+2029 end a line (CR LF together end one).
+bool isLineBreak(char16_t ch);
 
-// Folds letter variants onto the font's letters, Persian and Arabic-Indic
-// digits and Persian punctuation onto ASCII, drops diacritics and tatweel, and
-// turns invisible format characters into kJoinBreak.
-std::u16string normalizeForPrinter(std::u16string_view text);
-
-// Reverses each Persian stretch in place. A stretch starts and ends with a
-// character above U+03E7; spaces and join breaks strictly inside it go with
-// it. Everything else, edge spaces included, keeps its position.
-std::u16string memoset(std::u16string_view text);
+// True for a character that takes part in shaping and ordering but is not sent.
+bool isUnsent(char32_t ch);
 
 } // namespace korvel::text

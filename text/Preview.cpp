@@ -1,139 +1,90 @@
 #include "Preview.h"
 
-#include "Forms.h"
+#include "Order.h"
 
-#include <array>
-#include <cstdint>
-#include <vector>
+#include <map>
+#include <utility>
+
+#include <unicode/normalizer2.h>
+#include <unicode/uchar.h>
+#include <unicode/unistr.h>
 
 namespace korvel::text {
 
 namespace {
 
-// First presentation form (isolated) of each letter; the block then runs
-// final, initial, medial for dual-joining letters.
-struct Presentation {
-    char16_t letter;
-    char16_t isolated;
-};
+using FormMap = std::map<std::pair<char16_t, Form>, char16_t>;
 
-constexpr std::array<Presentation, 33> kPresentation{{
-    {u'\u0627', 0xFE8D}, {u'\u0628', 0xFE8F}, {u'\u067E', 0xFB56}, {u'\u062A', 0xFE95},
-    {u'\u062B', 0xFE99}, {u'\u062C', 0xFE9D}, {u'\u0686', 0xFB7A}, {u'\u062D', 0xFEA1},
-    {u'\u062E', 0xFEA5}, {u'\u062F', 0xFEA9}, {u'\u0630', 0xFEAB}, {u'\u0631', 0xFEAD},
-    {u'\u0632', 0xFEAF}, {u'\u0698', 0xFB8A}, {u'\u0633', 0xFEB1}, {u'\u0634', 0xFEB5},
-    {u'\u0635', 0xFEB9}, {u'\u0636', 0xFEBD}, {u'\u0637', 0xFEC1}, {u'\u0638', 0xFEC5},
-    {u'\u0639', 0xFEC9}, {u'\u063A', 0xFECD}, {u'\u0641', 0xFED1}, {u'\u0642', 0xFED5},
-    {u'\u06A9', 0xFB8E}, {u'\u06AF', 0xFB92}, {u'\u0644', 0xFEDD}, {u'\u0645', 0xFEE1},
-    {u'\u0646', 0xFEE5}, {u'\u0648', 0xFEED}, {u'\u0647', 0xFEE9}, {u'\u06CC', 0xFBFC},
-    {u'\u0626', 0xFE89},
-}};
-
-enum class Kind : std::uint8_t {
-    Other,       // ASCII or unknown
-    End,         // two-form, not joining the letter after it
-    Joining,     // two-form, joining the letter after it
-    Single,      // one-form
-    Isolated,
-    Final,
-    Medial,
-    Initial,
-};
-
-struct Decoded {
-    char16_t letter = 0;
-    Kind kind = Kind::Other;
-};
-
-std::array<Decoded, 256> buildDecoder()
+// From Unicode's own decompositions: <isolated>, <final>, <initial>, <medial>.
+FormMap buildForms()
 {
-    std::array<Decoded, 256> d{};
-    for (const auto& e : kTwoFormLetters) {
-        d[e.end] = {e.letter, Kind::End};
-        d[e.joining] = {e.letter, Kind::Joining};
+    FormMap forms;
+    UErrorCode err = U_ZERO_ERROR;
+    const icu::Normalizer2* nfkd = icu::Normalizer2::getNFKDInstance(err);
+    if (U_FAILURE(err))
+        return forms;
+    for (UChar32 c = 0xFB50; c <= 0xFEFC; ++c) {
+        Form form;
+        switch (u_getIntPropertyValue(c, UCHAR_DECOMPOSITION_TYPE)) {
+        case U_DT_ISOLATED: form = Form::Isolated; break;
+        case U_DT_FINAL: form = Form::Final; break;
+        case U_DT_INITIAL: form = Form::Initial; break;
+        case U_DT_MEDIAL: form = Form::Medial; break;
+        default: continue;
+        }
+        icu::UnicodeString letter;
+        if (!nfkd->getRawDecomposition(c, letter) || letter.length() != 1)
+            continue;
+        forms.try_emplace({char16_t(letter.charAt(0)), form}, char16_t(c));
     }
-    for (const auto& e : kFourFormLetters) {
-        d[e.isolated] = {e.letter, Kind::Isolated};
-        d[e.final] = {e.letter, Kind::Final};
-        d[e.medial] = {e.letter, Kind::Medial};
-        d[e.initial] = {e.letter, Kind::Initial};
-    }
-    // One-form last: 0xC8 is shared with the isolated ه and reads as و.
-    for (const auto& e : kOneFormLetters)
-        d[e.code] = {e.letter, Kind::Single};
-    return d;
-}
-
-const std::array<Decoded, 256>& decoder()
-{
-    static const std::array<Decoded, 256> d = buildDecoder();
-    return d;
-}
-
-char16_t presentationBase(char16_t letter)
-{
-    for (const auto& p : kPresentation)
-        if (p.letter == letter)
-            return p.isolated;
-    return kUnprintableMark;
+    return forms;
 }
 
 } // namespace
 
-std::u16string previewFromCodes(std::string_view codes)
+char16_t presentationForm(char16_t letter, Form form)
 {
-    const auto& dec = decoder();
-    std::vector<Decoded> row;
-    row.reserve(codes.size());
-    for (char c : codes)
-        row.push_back(dec[static_cast<unsigned char>(c)]);
+    static const FormMap forms = buildForms();
+    if (auto it = forms.find({letter, form}); it != forms.end())
+        return it->second;
+    // A right-joining letter has no initial or medial form.
+    const Form fallback = form == Form::Medial ? Form::Final : Form::Isolated;
+    if (auto it = forms.find({letter, fallback}); it != forms.end())
+        return it->second;
+    return letter;
+}
 
-    // Codes run left to right; the letter after one in reading order is on
-    // its left (i - 1), the letter before it on its right (i + 1).
-    auto joinsLeft = [&](std::size_t i) {
-        const Decoded& d = row[i];
-        switch (d.kind) {
-        case Kind::Joining:
-        case Kind::Medial:
-        case Kind::Initial:
-            return true;
-        case Kind::Single:
-            if (joiningOf(d.letter) != Joining::Dual || i == 0 || row[i - 1].letter == 0)
-                return false;
-            return row[i - 1].kind != Kind::Isolated && row[i - 1].kind != Kind::Initial;
-        default:
-            return false;
-        }
-    };
-    auto joinsRight = [&](std::size_t i) {
-        switch (row[i].kind) {
-        case Kind::Final:
-        case Kind::Medial:
-            return true;
-        case Kind::Isolated:
-        case Kind::Initial:
-        case Kind::Other:
-            return false;
-        default:
-            return i + 1 < row.size() && joinsLeft(i + 1);
-        }
-    };
-
-    std::u16string out;
-    out.reserve(codes.size());
-    for (std::size_t i = 0; i < row.size(); ++i) {
-        const unsigned char byte = static_cast<unsigned char>(codes[i]);
-        if (row[i].letter == 0) {
-            out.push_back(byte >= 0x01 && byte <= 0x7F ? char16_t(byte) : kUnprintableMark);
+std::vector<PreviewLine> previewLines(const TextStream& stream, const std::function<std::u16string(char16_t)>& fill)
+{
+    std::vector<PreviewLine> lines(1);
+    std::size_t lineNo = 0;
+    lines[0].rightToLeft = !stream.lineRtl.empty() && stream.lineRtl[0];
+    const std::u16string_view text = stream.text;
+    for (std::size_t i = 0; i + 1 < stream.codes.size(); ++i) { // the added space is left out
+        const char code = stream.codes[i];
+        if (code == '\r')
+            continue;
+        if (code == '\n') {
+            ++lineNo;
+            lines.emplace_back();
+            lines.back().rightToLeft = lineNo < stream.lineRtl.size() && stream.lineRtl[lineNo];
             continue;
         }
-        const bool right = joinsRight(i);
-        const bool left = joinsLeft(i);
-        // Presentation blocks run isolated, final, initial, medial.
-        const int offset = right ? (left ? 3 : 1) : (left ? 2 : 0);
-        out.push_back(static_cast<char16_t>(presentationBase(row[i].letter) + offset));
+        PreviewLine& line = lines.back();
+        const auto at = std::size_t(stream.source[i]);
+        if (fill && code == '^' && isTokenStart(text, at) && !isFontToken(text, at) && i + 1 < stream.codes.size()) {
+            const std::u16string value = fill(text[at + 1]);
+            if (!value.empty()) {
+                line.shown += value;
+                line.shared.resize(line.shown.size(), false);
+                ++i;
+                continue;
+            }
+        }
+        line.shown.push_back(stream.shown[i]);
+        line.shared.push_back(code != kNoCode && lettersOfCode(static_cast<std::uint8_t>(code)).size() > 1);
     }
-    return out;
+    return lines;
 }
 
 } // namespace korvel::text

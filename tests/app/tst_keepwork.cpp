@@ -16,6 +16,7 @@
 
 #include "Choices.h"
 #include "PixelPage.h"
+#include "text/Direction.h"
 
 using namespace pixel;
 using Choice = UiSeams::SaveChoice;
@@ -521,6 +522,7 @@ private slots:
         click(form->SpeedButton2);
         click(form->DotPen);
         click(form->Button140); // width 2
+        click(form->findChild<QToolButton*>(QStringLiteral("textDirectionRtl")));
         QVERIFY(form->close());
         form.reset();
         QVERIFY(QFile::exists(env->configDir() + "/choices.txt"));
@@ -539,6 +541,8 @@ private slots:
         QCOMPARE(int(form->canvas->penStyle()), int(korvel::image::PenStyle::psDot));
         QCOMPARE(form->PenSize->text(), text("2"));
         QCOMPARE(form->canvas->penWidth(), 2);
+        QVERIFY(form->textDirection == korvel::text::TextDirection::Rtl);
+        QVERIFY(form->findChild<QToolButton*>(QStringLiteral("textDirectionRtl"))->isChecked());
         QVERIFY(!form->pictureModified());
         // The port stays in setting.dll alone.
         QVERIFY(!fileBytes(env->configDir() + "/choices.txt").contains("port"));

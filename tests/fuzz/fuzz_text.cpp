@@ -1,5 +1,5 @@
 // The operator's text as any UTF-16 (lone surrogates included, little-endian
-// code units) through preparation and the text stream.
+// code units) through folding, ordering and the text stream, in all three directions.
 #include "FuzzCheck.h"
 #include "text/Forms.h"
 #include "text/Prepare.h"
@@ -10,6 +10,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <string>
+#include <vector>
 
 using namespace korvel::text;
 
@@ -28,33 +29,23 @@ std::array<bool, 256> fontCodes()
     return codes;
 }
 
-bool isSurrogate(char16_t c) { return c >= 0xD800 && c <= 0xDFFF; }
-
-bool wellPaired(const std::u16string& s)
+// Characters printed: code points of the folded text, format characters left out.
+std::size_t printedCount(const std::u16string& folded)
 {
-    for (std::size_t i = 0; i < s.size(); ++i) {
-        if (s[i] >= 0xD800 && s[i] <= 0xDBFF && i + 1 < s.size() && s[i + 1] >= 0xDC00 && s[i + 1] <= 0xDFFF)
-            ++i;
-        else if (isSurrogate(s[i]))
-            return false;
+    std::size_t n = 0;
+    for (std::size_t i = 0; i < folded.size(); ++i) {
+        char32_t cp = folded[i];
+        if (cp >= 0xD800 && cp <= 0xDBFF && i + 1 < folded.size() && folded[i + 1] >= 0xDC00 && folded[i + 1] <= 0xDFFF)
+            cp = 0x10000 + ((cp - 0xD800) << 10) + (folded[++i] - 0xDC00);
+        if (!isUnsent(cp))
+            ++n;
     }
-    return true;
-}
-
-void checkMemoset(const std::u16string& text)
-{
-    const std::u16string reordered = memoset(text);
-    FUZZ_CHECK(reordered.size() == text.size());
-    std::u16string a = text, b = reordered;
-    std::sort(a.begin(), a.end());
-    std::sort(b.begin(), b.end());
-    FUZZ_CHECK(a == b);
-    // Reversing the same stretches again gives the text back.
-    if (wellPaired(text))
-        FUZZ_CHECK(memoset(reordered) == text);
+    return n;
 }
 
 } // namespace
+
+static void checkStream(const std::u16string& input, TextDirection direction);
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size)
 {
@@ -62,20 +53,28 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     for (std::size_t i = 0; i < input.size(); ++i)
         input[i] = static_cast<char16_t>(data[2 * i] | (data[2 * i + 1] << 8));
 
-    const std::u16string normalized = normalizeForPrinter(input);
-    FUZZ_CHECK(normalized.size() <= input.size());
-    checkMemoset(input);
-    checkMemoset(normalized);
+    for (TextDirection d : {TextDirection::Auto, TextDirection::Ltr, TextDirection::Rtl})
+        checkStream(input, d);
+    return 0;
+}
 
-    const TextStream stream = encodeTextStream(input);
+static void checkStream(const std::u16string& input, TextDirection direction)
+{
+    const TextStream stream = encodeTextStream(input, direction);
+    const std::u16string normalized = foldForPrinter(input);
     FUZZ_CHECK(stream.codeCount == stream.codes.size());
+    FUZZ_CHECK(stream.shown.size() == stream.codes.size() && stream.source.size() == stream.codes.size());
     FUZZ_CHECK(stream.tooLong == (stream.codeCount > kMaxCodes));
     FUZZ_CHECK(stream.sendable() == (stream.unprintable.empty() && !stream.tooLong));
     for (char32_t cp : stream.unprintable)
         FUZZ_CHECK(cp > 0x7F || cp == 0);
+    // Every printed character once, whatever the order.
+    FUZZ_CHECK(stream.codeCount == printedCount(normalized) + 1);
+    for (std::size_t i = 0; i + 1 < stream.source.size(); ++i)
+        FUZZ_CHECK(stream.source[i] >= 0 && static_cast<std::size_t>(stream.source[i]) < input.size());
     if (!stream.sendable()) {
         FUZZ_CHECK(stream.bytes.empty());
-        return 0;
+        return;
     }
 
     // Length field: four digits giving the number of codes after it.
@@ -87,33 +86,25 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     FUZZ_CHECK(length == stream.bytes.size() - digits);
     FUZZ_CHECK(length == stream.codeCount);
     FUZZ_CHECK(stream.bytes.substr(digits) == stream.codes);
-
-    // One code per character the printer draws, the added space last.
-    const auto printed = static_cast<std::size_t>(
-        std::count_if(normalized.begin(), normalized.end(), [](char16_t c) { return c != kJoinBreak; }));
-    FUZZ_CHECK(length == printed + 1);
     FUZZ_CHECK(stream.codes.back() == ' ');
 
     static const std::array<bool, 256> font = fontCodes();
-    std::array<std::size_t, 128> asciiIn{}, asciiOut{};
-    std::size_t lettersIn = 0, lettersOut = 0;
+    std::size_t asciiIn = 1, asciiOut = 0, lettersIn = 0, lettersOut = 0; // the added space
     for (char16_t c : normalized) {
         if (c >= 0x01 && c <= 0x7F)
-            ++asciiIn[c];
+            ++asciiIn;
         else if (hasLetterForm(c))
             ++lettersIn;
     }
-    ++asciiIn[' '];
     for (char ch : stream.codes) {
         const auto code = static_cast<std::uint8_t>(ch);
         FUZZ_CHECK(code != 0);
         FUZZ_CHECK(code <= 0x7F || font[code]);
         if (code <= 0x7F)
-            ++asciiOut[code];
+            ++asciiOut;
         else
             ++lettersOut;
     }
-    FUZZ_CHECK(asciiIn == asciiOut);
+    FUZZ_CHECK(asciiIn == asciiOut); // brackets may be mirrored, never lost
     FUZZ_CHECK(lettersIn == lettersOut);
-    return 0;
 }

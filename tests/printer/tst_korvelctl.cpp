@@ -132,6 +132,7 @@ private slots:
     void encodeText();
     void sendText_data();
     void sendText();
+    void fontChart();
     void raster();
     void sendImage_data();
     void sendImage();
@@ -321,6 +322,35 @@ void TestKorvelctl::encodeText_data()
         << QStringList{} << QByteArray("سلام\nدنیا") << 0
         << "30 30 31 31 C4 90 C3 A8 0D 0A 90 CE C7 A2 20\n" << "";
 
+    // The acceptance rows, as the operator reads them and as the printer must receive them.
+    const char* rows[][3] = {
+        {"auto", "سلام", "30 30 30 35 C4 90 C3 A8 20"},
+        {"auto", "قیمت 123", "30 30 30 39 31 32 33 20 D9 C5 CE BC 20"},
+        {"auto", "تاریخ ^d", "30 30 30 39 5E 64 20 A0 CE A4 90 DA 20"},
+        {"auto", "abc سلام", "30 30 30 39 61 62 63 20 C4 90 C3 A8 20"},
+        {"auto", "سلام (دنیا)", "30 30 31 32 28 90 CE C7 A2 29 20 C4 90 C3 A8 20"},
+        {"auto", "ضمانت ۱۲ ماه", "30 30 31 33 C8 90 C5 20 31 32 20 D9 C7 90 C5 AE 20"},
+        {"auto", "چرا؟", "30 30 30 35 3F 90 A4 9D 20"},
+        {"auto", "Exp ^y/^m", "30 30 31 30 45 78 70 20 5E 79 2F 5E 6D 20"},
+        {"auto", "زغال", "30 30 30 35 C1 90 B8 A5 20"},
+        {"auto", "لاله", "30 30 30 35 C9 C3 90 C3 20"},
+        {"auto", "می\u200Cروم", "30 30 30 36 C4 C8 A4 CC C5 20"},
+        {"auto", "تاریخ تولید: ^d/^m/^y",
+         "30 30 32 32 5E 64 2F 5E 6D 2F 5E 79 20 3A A2 CE C3 C8 DA 20 A0 CE A4 90 DA 20"},
+        {"rtl", "abc سلام", "30 30 30 39 C4 90 C3 A8 20 61 62 63 20"},
+        {"ltr", "abc سلام 123 دنیا", "30 30 31 38 61 62 63 20 90 CE C7 A2 20 31 32 33 20 C4 90 C3 A8 20"},
+        {"ltr", "تاریخ ^d", "30 30 30 39 5E 64 20 A0 CE A4 90 DA 20"},
+    };
+    for (const auto& row : rows) {
+        QStringList args{QString::fromUtf8(row[1])};
+        if (QByteArray(row[0]) != "auto") // auto is the default
+            args = QStringList{"--direction", row[0]} + args;
+        QTest::addRow("%s %s", row[0], row[1]) << args << none << 0 << QString(row[2]) + "\n" << "";
+    }
+    QTest::newRow("direction with a file") << QStringList{"--direction", "rtl"} << QByteArray("ab\nسلام")
+                                           << 0 << "30 30 30 39 61 62 0D 0A C4 90 C3 A8 20\n" << "";
+    QTest::newRow("bad direction") << QStringList{"--direction", "up", "x"} << none << 1 << "" << "auto, ltr or rtl";
+
     QTest::newRow("unprintable, named")
         << QStringList{QString::fromUtf8("ab\u0416c\u20AC\u0416")} << none << 1 << ""
         << QString::fromUtf8("«\u0416» (U+0416), «\u20AC» (U+20AC);");
@@ -343,7 +373,7 @@ void TestKorvelctl::encodeText()
 
     QTemporaryDir dir;
     if (!file.isEmpty())
-        args = QStringList{"--file", writeFile(dir, "text.txt", file)};
+        args += QStringList{"--file", writeFile(dir, "text.txt", file)};
     const Run r = korvelctl(QStringList{"encode-text"} + args);
     QVERIFY2(r.code == code, qPrintable(QString("exit %1, stderr: %2").arg(r.code).arg(r.err)));
     if (out.startsWith("5000 ")) // the length field of a long text, in hex
@@ -369,6 +399,9 @@ void TestKorvelctl::sendText_data()
     QTest::newRow("two lines from a file, replies a byte at a time")
         << QStringList{} << QByteArray("سلام\nدنیا") << QStringList{"--split-replies"} << "0011"
         << "C4 90 C3 A8 0D 0A 90 CE C7 A2 20" << QStringList{};
+    QTest::newRow("forced right to left") << QStringList{"--direction", "rtl", "ab 12 سلام"} << QByteArray()
+                                          << QStringList{} << "0011" << "C4 90 C3 A8 20 61 62 20 31 32 20"
+                                          << QStringList{};
     // The terminal takes the 2,000 bytes at once; the line needs 2 s for them.
     QTest::newRow("at line pace, the wait starts when the line is through")
         << QStringList{QString(1999, u'a')} << QByteArray() << QStringList{"--line-rate", "9600"} << "2000"
@@ -386,7 +419,7 @@ void TestKorvelctl::sendText()
 
     QTemporaryDir dir;
     if (!file.isEmpty())
-        args = QStringList{"--file", writeFile(dir, "text.txt", file)};
+        args += QStringList{"--file", writeFile(dir, "text.txt", file)};
     Simulator sim(simFlags);
     QVERIFY(sim.ready());
     const Run r = korvelctl(sim.env(), options + QStringList{"--port", "COM30", "send-text"} + args);
@@ -423,6 +456,29 @@ void TestKorvelctl::raster()
     expected[21] = "247";
     expected[22 + 21] = "239";
     QCOMPARE(fields.mid(1), expected);
+}
+
+// Every code 0x80..0xFF right after its hex value, eight to a line, through the text upload.
+void TestKorvelctl::fontChart()
+{
+    QStringList lines;
+    for (int row = 0x80; row <= 0xF8; row += 8) {
+        QStringList entries;
+        for (int code = row; code < row + 8; ++code) {
+            const QString hex = QString::number(code, 16).toUpper();
+            entries << QStringLiteral("%1 %2 3D %3").arg(QString::number(hex.at(0).unicode(), 16).toUpper(),
+                                                          QString::number(hex.at(1).unicode(), 16).toUpper(), hex);
+        }
+        lines << entries.join(" 20 ");
+    }
+    Simulator sim(QStringList{});
+    QVERIFY(sim.ready());
+    const Run r = korvelctl(sim.env(), QStringList{"--port", "COM30", "font-chart"});
+    QVERIFY2(r.code == 0, qPrintable(QString("exit %1, stderr: %2").arg(r.code).arg(r.err)));
+    const QJsonObject t = sim.last("T");
+    QVERIFY(t.value("ok").toBool());
+    QCOMPARE(t.value("params").toArray().at(0).toString(), QString("0655")); // 128 * 4 + 16 * 7 + 15 * 2 + the space
+    QCOMPARE(t.value("hex").toString(), lines.join(" 0D 0A ") + " 20");
 }
 
 void TestKorvelctl::sendImage_data()

@@ -45,6 +45,14 @@ void CalendarTest::knownDates_data()
     QTest::newRow("2029-03-19") << 2029 << 3 << 19 << 1407 << 12 << 29;
     QTest::newRow("2029-03-20 leap rule differs") << 2029 << 3 << 20 << 1408 << 1 << 1;
     QTest::newRow("2025-03-20 last day of leap year") << 2025 << 3 << 20 << 1403 << 12 << 30;
+    // 1 Farvardin as the real calendar had it.
+    QTest::newRow("1300 new year") << 1921 << 3 << 21 << 1300 << 1 << 1;
+    QTest::newRow("1354 new year") << 1975 << 3 << 21 << 1354 << 1 << 1;
+    QTest::newRow("1399 new year") << 2020 << 3 << 20 << 1399 << 1 << 1;
+    QTest::newRow("1403 new year") << 2024 << 3 << 20 << 1403 << 1 << 1;
+    QTest::newRow("1404 new year") << 2025 << 3 << 21 << 1404 << 1 << 1;
+    QTest::newRow("1408 new year") << 2029 << 3 << 20 << 1408 << 1 << 1;
+    QTest::newRow("1409 new year") << 2030 << 3 << 21 << 1409 << 1 << 1;
 }
 
 void CalendarTest::knownDates()

@@ -239,9 +239,20 @@ std::u16string editorText(const QByteArray& utf8, const std::string& from)
     return text.toStdU16String();
 }
 
-// TEXT or --file F; refused (usage) when the printer could not print it.
-text::TextStream textStream(const Args& a)
+// [--direction auto|ltr|rtl] TEXT|--file F; refused (usage) when the printer
+// could not print it.
+text::TextStream textStream(Args a)
 {
+    text::TextDirection direction = text::TextDirection::Auto;
+    if (!a.empty() && a[0] == "--direction") {
+        const auto named = a.size() > 1 ? text::directionNamed(a[1]) : std::nullopt;
+        if (!named)
+            throw Usage("--direction wants auto, ltr or rtl");
+        direction = *named;
+        a.erase(a.begin(), a.begin() + 2);
+        if (a.empty())
+            throw Usage("give the text as one argument, or --file F");
+    }
     std::u16string source;
     if (a[0] == "--file") {
         if (a.size() != 2)
@@ -255,7 +266,7 @@ text::TextStream textStream(const Args& a)
             throw Usage("give the text as one argument, or --file F");
         source = editorText(QByteArray::fromStdString(a[0]), "the text");
     }
-    text::TextStream stream = text::encodeTextStream(source);
+    text::TextStream stream = text::encodeTextStream(source, direction);
     if (!stream.unprintable.empty()) {
         std::string names;
         for (char32_t c : stream.unprintable) {
@@ -277,9 +288,18 @@ int cmdEncodeText(const Context&, const Args& a)
     return kOk;
 }
 
+int uploadText(const Context& ctx, const std::string& bytes);
+
 int cmdSendText(const Context& ctx, const Args& a)
 {
-    const text::TextStream stream = textStream(a); // refused before anything is sent
+    return uploadText(ctx, textStream(a).bytes); // refused before anything is sent
+}
+
+// Through the same upload as any text, so the printer draws each code with its own font.
+int cmdFontChart(const Context& ctx, const Args&) { return uploadText(ctx, text::rawStream(text::fontChartCodes())); }
+
+int uploadText(const Context& ctx, const std::string& bytes)
+{
     ctl::Session session(ctx.port, ctx.timeout);
     if (ctl::Outcome c = session.connect(); c.kind != ctl::Outcome::Acknowledged)
         return report(c);
@@ -291,7 +311,7 @@ int cmdSendText(const Context& ctx, const Args& a)
         if (e.kind == printer::EffectKind::Message && e.response == "@")
             ready = e.text;
     });
-    const ctl::Outcome o = session.upload(printer::textUploadJob(stream.bytes), {"r"});
+    const ctl::Outcome o = session.upload(printer::textUploadJob(bytes), {"r"});
     if (o.kind != ctl::Outcome::Acknowledged)
         return report(o);
     std::cout << o.message << '\n';
@@ -573,8 +593,11 @@ const std::vector<Command>& commands()
         {"set-time", "[HH:MM:SS]", "set the printer's clock (default now)", 0, 1, true, cmdSetTime},
         {"set-counter", "DIGITS", "set the counter (up to four digits)", 1, 1, true, cmdSetCounter},
         {"direction", "rtl|ltr", "print right to left or left to right", 1, 1, true, cmdDirection},
-        {"encode-text", "TEXT|--file F", "print the text's stream in hex (no printer)", 1, 2, false, cmdEncodeText},
-        {"send-text", "TEXT|--file F", "send the text (\"T\", the stream on \"}\")", 1, 2, true, cmdSendText},
+        {"encode-text", "[--direction auto|ltr|rtl] TEXT|--file F", "print the text's stream in hex (no printer)", 1, 4,
+         false, cmdEncodeText},
+        {"send-text", "[--direction auto|ltr|rtl] TEXT|--file F", "send the text (\"T\", the stream on \"}\")", 1, 4,
+         true, cmdSendText},
+        {"font-chart", "", "print every code 0x80..0xFF beside its hex value", 0, 0, true, cmdFontChart},
         {"store-text", "", "store the text last sent", 0, 0, true, cmdStoreText},
         {"raster", "FILE", "print the picture's 5,280 values (no printer)", 1, 1, false, cmdRaster},
         {"send-image", "FILE", "send the picture (\"P\", the stream on \"(\")", 1, 1, true, cmdSendImage},
@@ -606,6 +629,10 @@ void printUsage(std::ostream& out)
            "3 error reply or line error. Replies are printed as the window shows them.\n"
            "\nText is UTF-8 (an argument or a file); line breaks are sent as CR LF. A text with\n"
            "characters the printer's font lacks, or of more than 5000 codes, is refused.\n"
+           "--direction: each line's base direction; auto takes its first strong letter.\n"
+           "encode-text prints the stream as upper-case hex bytes, one space between them:\n"
+           "the four-digit length field first, the added space last.\n"
+           "font-chart: \"80=\" and the code 0x80, and so on to FF, eight to a line.\n"
            "Pictures: any format Qt reads, made black and white as the canvas does (a pixel is\n"
            "black when darker than half). raster prints one line as the trace file holds it:\n"
            "\"240,\" and then each value followed by a comma. Progress bars go to stderr.\n"

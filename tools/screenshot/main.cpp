@@ -148,7 +148,7 @@ int main(int argc, char** argv)
     QApplication::processEvents();
     form.grab().save(out + QStringLiteral("/pixel-page-english-keyboard.png"));
     form.TabbedNotebook1->setCurrentIndex(0);
-    form.Memo1->setPlainText(QStringLiteral("تاریخ ^d/^m/^y\nExp ^Y/^M"));
+    form.Memo1->setPlainText(QStringLiteral("تاریخ تولید: ^d/^m/^y\nضمانت ۱۲ ماه (ایران)\nExp ^Y/^M"));
     QApplication::processEvents();
     form.grab().save(out + QStringLiteral("/text-page.png"));
     form.TabbedNotebook1->setCurrentIndex(2);
