@@ -1,6 +1,6 @@
 # Sourced by ./run and ./test: installs the Debian packages the build and the tests need.
 KORVEL_PACKAGES=(cmake ninja-build g++ clang pkg-config qt6-base-dev libqt6svg6 libicu-dev
-                 fonts-noto-core fonts-dejavu-core xvfb xauth imagemagick libclang-rt-14-dev ccache)
+                 fonts-noto-core fonts-dejavu-core xvfb xauth imagemagick libclang-rt-14-dev ccache ser2net)
 
 korvel_install_deps() {
   local missing=()

@@ -4,6 +4,7 @@
 #include "serial/SerialPort.h"
 
 #include <QTemporaryDir>
+#include <QFile>
 #include <QtTest>
 
 #include <algorithm>
@@ -363,6 +364,80 @@ private slots:
         QVERIFY(std::find(names.begin(), names.end(), "stale") == names.end());
         unmapPort("COM12");
         unmapPort("COM3");
+    }
+
+    void networkPortsAreMapped_data()
+    {
+        QTest::addColumn<QString>("url");
+        QTest::addColumn<QString>("stored");
+        QTest::newRow("raw") << "tcp://127.0.0.1:2001" << "tcp://127.0.0.1:2001";
+        QTest::newRow("rfc2217") << "rfc2217://printer-7.line2:4001" << "rfc2217://printer-7.line2:4001";
+        QTest::newRow("ipv6") << "tcp://[::1]:65535" << "tcp://[::1]:65535";
+        QTest::newRow("slash") << "rfc2217://10.0.0.9:7/" << "rfc2217://10.0.0.9:7/";
+    }
+    void networkPortsAreMapped()
+    {
+        QFETCH(QString, url);
+        QFETCH(QString, stored);
+        mapPort("COM40", "/dev/null");
+        mapPort("COM40", url.toStdString());  // a link replaced by a URL
+        QCOMPARE(QString::fromStdString(resolvePortDevice("COM40")), stored);
+        const auto ports = listPorts();
+        QVERIFY(!ports.empty());
+        QCOMPARE(ports[0].name, std::string("COM40"));
+        QCOMPARE(QString::fromStdString(ports[0].device), stored);
+        TSerialPort sp;
+        sp.setPort(spCOM(40));
+        QCOMPARE(QString::fromStdString(sp.devicePath()), stored);
+        QVERIFY(sp.GetExistingCommPorts().test(40));
+        unmapPort("COM40");
+        QCOMPARE(resolvePortDevice("COM40"), std::string("/dev/ttyS39"));
+    }
+
+    void badUrlsAreRefused_data()
+    {
+        QTest::addColumn<QString>("url");
+        QTest::addColumn<QString>("reason");
+        QTest::newRow("scheme") << "http://127.0.0.1:80" << "only tcp:// and rfc2217:// are known";
+        QTest::newRow("upper-case scheme") << "TCP://127.0.0.1:80" << "only tcp:// and rfc2217:// are known";
+        QTest::newRow("no port") << "tcp://127.0.0.1" << "the port number is missing";
+        QTest::newRow("empty port") << "rfc2217://127.0.0.1:" << "the port must be a number from 1 to 65535";
+        QTest::newRow("port 0") << "tcp://127.0.0.1:0" << "the port must be a number from 1 to 65535";
+        QTest::newRow("port 65536") << "tcp://127.0.0.1:65536" << "the port must be a number from 1 to 65535";
+        QTest::newRow("port word") << "tcp://127.0.0.1:telnet" << "the port must be a number from 1 to 65535";
+        QTest::newRow("no host") << "tcp://:2001" << "the host is missing";
+        QTest::newRow("path") << "tcp://127.0.0.1:2001/x" << "the port must be a number from 1 to 65535";
+        QTest::newRow("user") << "tcp://me@127.0.0.1:2001" << "bad character in the host name";
+        QTest::newRow("open bracket") << "tcp://[::1:2001" << "an IPv6 address is written [ADDRESS]:PORT";
+    }
+    void badUrlsAreRefused()
+    {
+        QFETCH(QString, url);
+        QFETCH(QString, reason);
+        mapPort("COM41", "/dev/null");
+        try {
+            mapPort("COM41", url.toStdString());
+            QFAIL("accepted");
+        } catch (const std::runtime_error& e) {
+            const QString text = QString::fromUtf8(e.what());
+            QVERIFY2(text.startsWith("Cannot map COM41 to " + url + ": " + reason), qPrintable(text));
+            QVERIFY(text.endsWith("(tcp://HOST:PORT or rfc2217://HOST:PORT)"));
+        }
+        // The entry before stays.
+        QCOMPARE(std::filesystem::read_symlink(mapDir_.path().toStdString() + "/COM41").string(), std::string("/dev/null"));
+        unmapPort("COM41");
+    }
+
+    void discoverySkipsPortsWithoutUart()
+    {
+        // The kernel's own word on each /dev/ttySk: sysfs type 0 is no UART.
+        for (const auto& p : listPorts()) {
+            if (p.device.rfind("/dev/ttyS", 0) != 0)
+                continue;
+            QFile type(QString::fromStdString("/sys/class/tty/" + p.device.substr(5) + "/type"));
+            if (type.open(QIODevice::ReadOnly))
+                QVERIFY2(type.readAll().trimmed() != "0", p.device.c_str());
+        }
     }
 };
 
