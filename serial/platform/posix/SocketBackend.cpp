@@ -367,6 +367,10 @@ private:
         while (!c.ended && taken < kMaxReadPerPoll) {
             const ssize_t n = ::recv(c.fd, buf, sizeof buf, MSG_DONTWAIT);
             if (n > 0) {
+                // Acknowledge at once: a server that delays its small writes until
+                // acknowledged (Nagle) would otherwise wait for our delayed ACK.
+                const int on = 1;
+                ::setsockopt(c.fd, IPPROTO_TCP, TCP_QUICKACK, &on, sizeof on);
                 taken += static_cast<std::size_t>(n);
                 if (c.telnet)
                     c.receiver.feed(reinterpret_cast<const unsigned char*>(buf), static_cast<std::size_t>(n),
