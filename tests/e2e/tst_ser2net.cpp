@@ -8,9 +8,16 @@
 #include <QTemporaryDir>
 #include <QTest>
 
+#include <QComboBox>
+#include <QToolButton>
+
+#include "MainWindow.h"
+#include "QtHooks.h"
 #include "Ser2net.h"
 #include "SimProcess.h"
+#include "TestSeams.h"
 #include "printer/Messages.h"
+#include "serial/PortMap.h"
 
 #include <netinet/in.h>
 #include <sys/socket.h>
@@ -58,6 +65,7 @@ class Ser2netTest : public QObject {
 private slots:
     void initTestCase()
     {
+        installSerialHooks();
         QVERIFY(dir_.isValid());
         map_ = dir_.filePath(QStringLiteral("ports"));
         QDir().mkpath(map_);
@@ -149,6 +157,39 @@ private slots:
         QCOMPARE(sim_->commands().count(QStringLiteral("!")), 2);
     }
 
+    void windowLosesAndRegainsThePrinter()
+    {
+        // The window's own port map and working place; COM30 is the server's URL.
+        TestEnvironment env;
+        SimProcess sim;
+        QVERIFY(sim.start(env.portMap(), env.cwd() + QStringLiteral("/../sim.jsonl")));
+        const QString pts = QFile::symLinkTarget(env.portMap() + QStringLiteral("/COM30"));
+        QVERIFY(server_.start(pts, true));
+        korvel::serial::mapPort("COM30", server_.url().toStdString());
+        auto form = std::make_unique<TForm1>(&env.seams);
+        form->findChild<QComboBox*>(QStringLiteral("comboportselect"))->setCurrentIndex(29);
+        env.seams.clear();
+        const QString connected = msg(korvel::printer::kMsgConnected);
+
+        form->findChild<QToolButton*>(QStringLiteral("Image13"))->click();
+        QTRY_COMPARE_WITH_TIMEOUT(env.seams.allMessages().count(connected), 1, 10000);
+        const int port = server_.port();
+        server_.stop();
+        // Told once, like an unplugged adapter.
+        QTRY_COMPARE_WITH_TIMEOUT(env.seams.allErrors().size(), 1, 10000);
+        QVERIFY2(env.seams.allErrors().first().contains(QStringLiteral("COM30")), qPrintable(env.seams.allErrors().first()));
+        QTest::qWait(300);
+        QCOMPARE(env.seams.allErrors().size(), 1);
+
+        // The next command connects again.
+        QVERIFY(server_.start(pts, true, port));
+        form->findChild<QToolButton*>(QStringLiteral("Image13"))->click();
+        QTRY_COMPARE_WITH_TIMEOUT(env.seams.allMessages().count(connected), 2, 10000);
+        QCOMPARE(sim.commands().count(QStringLiteral("!")), 2);
+        QCOMPARE(env.seams.allErrors().size(), 1);
+        form.reset();
+    }
+
     void silentServerGivesNoReply()
     {
         // Accepts (the kernel completes the handshake) and never answers.
@@ -189,5 +230,5 @@ private slots:
     }
 };
 
-QTEST_GUILESS_MAIN(Ser2netTest)
+QTEST_MAIN(Ser2netTest)
 #include "tst_ser2net.moc"
