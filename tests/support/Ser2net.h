@@ -10,7 +10,10 @@
 #include <QTemporaryDir>
 #include <QThread>
 
+#include <csignal>
+
 #include <netinet/in.h>
+#include <sys/prctl.h>
 #include <sys/socket.h>
 #include <unistd.h>
 
@@ -68,6 +71,8 @@ public:
                     .toUtf8());
         f.close();
         process_.setProcessChannelMode(QProcess::MergedChannels);
+        // A test that crashes leaves no server behind.
+        process_.setChildProcessModifier([] { ::prctl(PR_SET_PDEATHSIG, SIGKILL); });
         process_.start(QStringLiteral("ser2net"), {QStringLiteral("-n"), QStringLiteral("-c"), config,
                                                   QStringLiteral("-P"), dir_.filePath(QStringLiteral("pid"))});
         if (!process_.waitForStarted(5000))
