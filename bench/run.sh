@@ -14,7 +14,7 @@ cmake --build "$build" -j"$jobs" --target benchmarks >/dev/null
 export QT_QPA_PLATFORM=${QT_QPA_PLATFORM:-offscreen}
 echo "# $(date -u '+%Y-%m-%d %H:%M UTC'), $(nproc) cores, $(sed -n 's/^model name[[:space:]]*: //p' /proc/cpuinfo | head -n 1)"
 status=0
-for b in bench_reply_latency bench_ui_stall bench_upload bench_text_upload bench_startup; do
+for b in bench_reply_latency bench_ui_stall bench_upload bench_text_upload bench_startup bench_ser2net; do
     echo "## $b"
     "$build/bench/$b" || { echo "$b failed" >&2; status=1; }
 done

@@ -60,12 +60,13 @@ void TComThread::join()
         thread_.join();
 }
 
-void TComThread::setPriority(TThreadPriority priority)
+bool TComThread::setPriority(TThreadPriority priority, int& errorCode)
 {
     std::lock_guard lock(priorityMutex_);
+    if (systemThreadId_ != 0 && !Owner->d->backend.setThreadPriority(systemThreadId_, priority, errorCode))
+        return false;
     priority_ = priority;
-    if (systemThreadId_ != 0)
-        Owner->d->backend.setThreadPriority(systemThreadId_, priority);
+    return true;
 }
 
 void TComThread::run()
@@ -75,9 +76,10 @@ void TComThread::run()
     {
         std::lock_guard lock(priorityMutex_);
         systemThreadId_ = backend.currentThreadId();
-        // Best effort: raising the priority may need privileges.
-        if (priority_ != tpNormal)
-            backend.setThreadPriority(systemThreadId_, priority_);
+        // Best effort at the start: the property's write reports a refusal.
+        int error = 0;
+        if (priority_ != tpNormal && !backend.setThreadPriority(systemThreadId_, priority_, error))
+            priority_ = tpNormal;
     }
     try {
         Execute();
@@ -153,12 +155,14 @@ void TComThread::Finish()
     const DeviceHandle h = ComDevice.load();
     if (h != kInvalidHandle) {
         try {
-            d.backend.purge(h, platform::PurgeAll);
+            // Ends a write under way on another thread, so the lock comes at once.
+            d.backend.purge(h, platform::PurgeTxAbort | platform::PurgeRxAbort);
         } catch (...) {
         }
         try {
             // Waits for sends on other threads to leave the device.
             std::unique_lock lock(deviceMutex_);
+            d.backend.purge(h, platform::PurgeAll);
             ComDevice.store(kInvalidHandle);
             d.backend.close(h);
         } catch (...) {

@@ -30,7 +30,8 @@ public:
     bool Finished() const { return finished_.load(); }
     bool isCurrentThread() const { return std::this_thread::get_id() == threadId_.load(); }
     void join();
-    void setPriority(TThreadPriority priority);
+    // False with errorCode set when the system refuses; the thread keeps its level.
+    bool setPriority(TThreadPriority priority, int& errorCode);
     std::uint64_t generation() const { return generation_; }
 
     // Shared by every user of the device, taken exclusively to release it.

@@ -1,5 +1,6 @@
-// The port map: a folder of symbolic links COM1 ... COM254 that name the
-// devices behind the printer's port names on this platform.
+// The port map: what the printer's port names COM1 ... COM254 stand for on
+// this platform, a device or a network port (tcp://HOST:PORT, rfc2217://HOST:PORT).
+// Kept by the platform layer (platform/PortDirectory.h); these calls reach it.
 #pragma once
 
 #include <string>
@@ -10,8 +11,8 @@ namespace korvel::serial {
 // $KORVEL_PORT_MAP when set, else $HOME/.config/korvel/ports.
 std::string portMapDir();
 
-// "COMn" (1 ... 254) -> the map's link for it when present, else /dev/ttyS(n-1).
-// Any other non-empty name is taken as a device path as it stands.
+// "COMn" (1 ... 254) -> the map's link for it, or the URL its entry holds,
+// else /dev/ttyS(n-1). Any other non-empty name is taken as it stands.
 std::string resolvePortDevice(const std::string& portName);
 
 // Names in the map (sorted by number) followed by the serial devices that exist
@@ -19,8 +20,10 @@ std::string resolvePortDevice(const std::string& portName);
 struct PortEntry { std::string name; std::string device; };
 std::vector<PortEntry> listPorts();
 
-// Create or replace, respectively remove, the link for "COMn". Throw std::runtime_error with the reason on failure.
-void mapPort(const std::string& portName, const std::string& devicePath);
+// Create or replace, respectively remove, the entry for "COMn": a device path
+// or a tcp:// or rfc2217:// URL. Throw std::runtime_error with the reason on
+// failure, also for a malformed URL.
+void mapPort(const std::string& portName, const std::string& target);
 void unmapPort(const std::string& portName);
 
 } // namespace korvel::serial

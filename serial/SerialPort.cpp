@@ -1,12 +1,12 @@
 #include "SerialPort.h"
 
 #include "ComThread.h"
-#include "PortMap.h"
 #include "SerialPortImpl.h"
 
 #include <chrono>
 #include <cstring>
 #include <thread>
+#include <utility>
 
 namespace korvel::serial {
 namespace {
@@ -112,7 +112,16 @@ bool TSerialPort::Impl::ApplyCommState(DeviceHandle h)
 {
     if (h == kInvalidHandle)
         return false;
-    bool accepted = false;
+    const bool accepted = applyLineSettings(h);
+    if (!accepted)
+        self->Close();
+    return accepted;
+}
+
+bool TSerialPort::Impl::applyLineSettings(DeviceHandle h)
+{
+    if (h == kInvalidHandle)
+        return false;
     try {
         platform::LineSettings s;
         s.baudRate = FBaudRate.load();
@@ -130,13 +139,10 @@ bool TSerialPort::Impl::ApplyCommState(DeviceHandle h)
             s.rtsControl = platform::LineSettings::Rts::Disable;
         s.outxCtsFlow = hw == hfRTSCTS;
         s.outX = s.inX = FSwFlowControl.load() == sfXONXOFF;
-        accepted = backend.applyLineSettings(h, s);
+        return backend.applyLineSettings(h, s);
     } catch (...) {
         return false;
     }
-    if (!accepted)
-        self->Close();
-    return accepted;
 }
 
 bool TSerialPort::Impl::ApplyTimeouts(DeviceHandle h)
@@ -190,12 +196,28 @@ TLineStatusSet TSerialPort::Impl::ReadLineStatus(DeviceHandle h)
     return result;
 }
 
-// Property writes run on the main thread, as do Close and Open, so the handle
-// cannot be released under this call.
+// Under the device lock: the receive thread may be releasing the device (a
+// property written from a handler that Close's wait serves). The refusal's
+// Close comes after the lock, which the thread's end needs.
 void TSerialPort::Impl::reapplyCommState()
 {
-    if (const auto t = comThread())
-        ApplyCommState(t->GetPortHandle());
+    bool refused = false;
+    if (withDevice([&](DeviceHandle h) {
+            refused = !applyLineSettings(h);
+            return true;
+        })
+        && refused)
+        self->Close();
+}
+
+std::string TSerialPort::Impl::reason(int errorCode) const
+{
+    std::string text = backend.errorText(errorCode);
+    if (text.size() > 256)
+        text.resize(256);
+    while (!text.empty() && (isBlank(text.back()) || text.back() == '.'))
+        text.pop_back();
+    return text;
 }
 
 void TSerialPort::Impl::reapThreads()
@@ -394,8 +416,7 @@ void TSerialPort::setInputBuffer(std::uint32_t v)
 {
     if (d->FInputBuffer.exchange(v) == v)
         return;
-    if (const auto t = d->comThread())
-        d->ApplyBufferSizes(t->GetPortHandle());
+    d->withDevice([&](DeviceHandle h) { return d->ApplyBufferSizes(h); });
 }
 
 std::uint32_t TSerialPort::OutputBuffer() const { return d->FOutputBuffer.load(); }
@@ -403,17 +424,21 @@ void TSerialPort::setOutputBuffer(std::uint32_t v)
 {
     if (d->FOutputBuffer.exchange(v) == v)
         return;
-    if (const auto t = d->comThread())
-        d->ApplyBufferSizes(t->GetPortHandle());
+    d->withDevice([&](DeviceHandle h) { return d->ApplyBufferSizes(h); });
 }
 
 TThreadPriority TSerialPort::Priority() const { return d->FPriority.load(); }
 void TSerialPort::setPriority(TThreadPriority v)
 {
-    if (d->FPriority.exchange(v) == v)
+    if (d->FPriority.load() == v)
         return;
-    if (const auto t = d->comThread())
-        t->setPriority(v);
+    // A refused level is reported and leaves the thread and the property as they were.
+    if (const auto t = d->comThread()) {
+        int error = 0;
+        if (!t->setPriority(v, error))
+            throw SerialError("Cannot set the priority of " + d->port() + " . " + d->reason(error));
+    }
+    d->FPriority.store(v);
 }
 
 std::uint32_t TSerialPort::Delay() const { return d->FDelay.load(); }
@@ -454,26 +479,34 @@ void TSerialPort::Open()
 {
     if (StringToCommPort(d->port()) == d->connectedTo())
         return;
-    if (d->comThread())
+    if (d->comThread()) {
         Close();
+        // Close's wait serves the main thread: a handler there may have opened
+        // the port again. That connection is the one asked for; another is closed.
+        if (d->comThread()) {
+            if (StringToCommPort(d->port()) == d->connectedTo())
+                return;
+            Close();
+        }
+    }
     d->reapThreads();
 
     auto t = std::make_shared<TComThread>(this);
+    std::shared_ptr<TComThread> displaced;
     {
         std::lock_guard lock(d->threadMutex);
-        d->ComThread = t;
+        displaced = std::exchange(d->ComThread, t);
         d->threads.push_back(t);
     }
+    // Opened from a handler during the construction: that thread is told to
+    // stop rather than left polling with nobody to close it.
+    if (displaced)
+        displaced->Terminate();
     if (d->connectedTo() != spNone)
         return;
 
     Close();
-    std::string reason = d->backend.errorText(lastOpenError());
-    if (reason.size() > 256)
-        reason.resize(256);
-    while (!reason.empty() && (isBlank(reason.back()) || reason.back() == '.'))
-        reason.pop_back();
-    throw SerialError("Cannot connect to " + d->port() + " . " + reason);
+    throw SerialError("Cannot connect to " + d->port() + " . " + d->reason(lastOpenError()));
 }
 
 void TSerialPort::Close()
@@ -622,7 +655,7 @@ TCommPortSet TSerialPort::GetExistingCommPorts() const
 {
     TCommPortSet ports;
     try {
-        for (const auto& entry : listPorts()) {
+        for (const auto& entry : d->ports.list()) {
             const TCommPort p = StringToCommPort(entry.name);
             if (p != spNone)
                 ports.set(p);
@@ -636,7 +669,7 @@ void TSerialPort::GetExistingCommPortNames(std::vector<std::string>& strings) co
 {
     strings.clear();
     try {
-        for (const auto& entry : listPorts()) {
+        for (const auto& entry : d->ports.list()) {
             std::string name = trimmed(entry.name);
             if (!name.empty())
                 strings.push_back(std::move(name));
@@ -645,6 +678,6 @@ void TSerialPort::GetExistingCommPortNames(std::vector<std::string>& strings) co
     }
 }
 
-std::string TSerialPort::devicePath() const { return resolvePortDevice(d->port()); }
+std::string TSerialPort::devicePath() const { return d->ports.resolve(d->port()); }
 
 } // namespace korvel::serial

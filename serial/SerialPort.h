@@ -119,7 +119,8 @@ public:
     TConnectEvent OnConnect;
     TConnectEvent OnDisconnect;
     // Fired once by the receive thread when the open device stops answering
-    // (an unplugged adapter, a closed terminal). The port stays open until Close.
+    // (an unplugged adapter, a closed terminal, a dropped network connection).
+    // The port stays open until Close.
     TConnectEvent OnDeviceLost;
 
     // Public, not stored.

@@ -3,6 +3,7 @@
 
 #include "ComThread.h"
 #include "SerialPort.h"
+#include "platform/PortDirectory.h"
 #include "platform/SerialBackend.h"
 
 #include <atomic>
@@ -27,6 +28,7 @@ struct TSerialPort::Impl {
 
     TSerialPort* const self;
     platform::SerialBackend& backend = platform::systemBackend();
+    platform::PortDirectory& ports = platform::systemPortDirectory();
 
     mutable std::mutex nameMutex;  // FPort, FCustomPortName
     std::string FPort;
@@ -77,7 +79,8 @@ struct TSerialPort::Impl {
     void setConnectedTo(TCommPort port);
     void setConnectedTo(std::uint64_t generation, TCommPort port);
 
-    bool ApplyCommState(DeviceHandle h);
+    bool ApplyCommState(DeviceHandle h);  // closes the connection when refused
+    bool applyLineSettings(DeviceHandle h);
     bool ApplyTimeouts(DeviceHandle h);
     bool ApplyBufferSizes(DeviceHandle h);
     TLineStatusSet ReadLineStatus(DeviceHandle h);
@@ -85,6 +88,8 @@ struct TSerialPort::Impl {
     void reapplyCommState();
     void reapThreads();
     [[noreturn]] void raiseNotOpen() const;
+    // The platform's text for an error, as the component's messages carry it.
+    std::string reason(int errorCode) const;
     std::uint32_t send(const void* data, std::size_t size, bool passBytesToOnSend);
     // Runs op on the open device under its shared lock; false when there is none.
     template <class Op> bool withDevice(Op op);

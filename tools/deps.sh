@@ -1,7 +1,7 @@
 # Sourced by ./run and ./test: installs the Debian packages the build and the tests need.
 KORVEL_PACKAGES=(cmake ninja-build g++ clang pkg-config qt6-base-dev libqt6svg6 libicu-dev
                  fonts-noto-core fonts-dejavu-core xvfb xauth imagemagick libclang-rt-14-dev ccache
-                 libzint-dev libzxing-dev)
+                 libzint-dev libzxing-dev ser2net)
 # ./package adds these: the package's tools, and debootstrap for --check.
 KORVEL_PACKAGE_TOOLS=(dpkg-dev desktop-file-utils appstream debootstrap)
 

@@ -70,6 +70,9 @@ public:
     virtual bool modemStatus(DeviceHandle h, unsigned& status) = 0;
     virtual bool purge(DeviceHandle h, unsigned what) = 0;
     virtual bool escape(DeviceHandle h, Escape what) = 0;
+    // Waits until what was written has left the device. A socket has no line
+    // to wait for: the bytes are the server's once sent, so it returns at once.
+    virtual bool drain(DeviceHandle h) = 0;
     virtual bool close(DeviceHandle h) = 0;
     // The system's text for an error code.
     virtual std::string errorText(int errorCode) = 0;
@@ -80,7 +83,8 @@ public:
 
     // Threads: an id of the calling thread that setThreadPriority accepts.
     virtual std::uint64_t currentThreadId() = 0;
-    virtual bool setThreadPriority(std::uint64_t threadId, TThreadPriority priority) = 0;
+    // False with errorCode set when the system refuses the level.
+    virtual bool setThreadPriority(std::uint64_t threadId, TThreadPriority priority, int& errorCode) = 0;
 };
 
 // The backend of the platform the program was built for.

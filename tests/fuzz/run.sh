@@ -13,7 +13,7 @@ seconds=${1:-10}
 shift || true
 build=${KORVEL_FUZZ_BUILD:-$root/build-fuzz}
 targets=("$@")
-[ ${#targets[@]} -gt 0 ] || targets=(fuzz_dispatch fuzz_report fuzz_settingsfile fuzz_text fuzz_layout fuzz_picture fuzz_codes)
+[ ${#targets[@]} -gt 0 ] || targets=(fuzz_dispatch fuzz_report fuzz_settingsfile fuzz_text fuzz_layout fuzz_picture fuzz_codes fuzz_telnet)
 
 if [ ! -f "$build/CMakeCache.txt" ]; then
   CC=${KORVEL_FUZZ_CC:-clang} CXX=${KORVEL_FUZZ_CXX:-clang++} \

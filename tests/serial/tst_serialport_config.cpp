@@ -2,8 +2,10 @@
 // rule, Port/CustomPortName, the closed state, and the port map.
 #include "serial/PortMap.h"
 #include "serial/SerialPort.h"
+#include "serial/platform/net/Telnet.h"
 
 #include <QTemporaryDir>
+#include <QFile>
 #include <QtTest>
 
 #include <algorithm>
@@ -363,6 +365,161 @@ private slots:
         QVERIFY(std::find(names.begin(), names.end(), "stale") == names.end());
         unmapPort("COM12");
         unmapPort("COM3");
+    }
+
+    void networkPortsAreMapped_data()
+    {
+        QTest::addColumn<QString>("url");
+        QTest::addColumn<QString>("stored");
+        QTest::newRow("raw") << "tcp://127.0.0.1:2001" << "tcp://127.0.0.1:2001";
+        QTest::newRow("rfc2217") << "rfc2217://printer-7.line2:4001" << "rfc2217://printer-7.line2:4001";
+        QTest::newRow("ipv6") << "tcp://[::1]:65535" << "tcp://[::1]:65535";
+        QTest::newRow("slash") << "rfc2217://10.0.0.9:7/" << "rfc2217://10.0.0.9:7/";
+    }
+    void networkPortsAreMapped()
+    {
+        QFETCH(QString, url);
+        QFETCH(QString, stored);
+        mapPort("COM40", "/dev/null");
+        mapPort("COM40", url.toStdString());  // a link replaced by a URL
+        QCOMPARE(QString::fromStdString(resolvePortDevice("COM40")), stored);
+        const auto ports = listPorts();
+        QVERIFY(!ports.empty());
+        QCOMPARE(ports[0].name, std::string("COM40"));
+        QCOMPARE(QString::fromStdString(ports[0].device), stored);
+        TSerialPort sp;
+        sp.setPort(spCOM(40));
+        QCOMPARE(QString::fromStdString(sp.devicePath()), stored);
+        QVERIFY(sp.GetExistingCommPorts().test(40));
+        unmapPort("COM40");
+        QCOMPARE(resolvePortDevice("COM40"), std::string("/dev/ttyS39"));
+    }
+
+    void badUrlsAreRefused_data()
+    {
+        QTest::addColumn<QString>("url");
+        QTest::addColumn<QString>("reason");
+        QTest::newRow("scheme") << "http://127.0.0.1:80" << "only tcp:// and rfc2217:// are known";
+        QTest::newRow("upper-case scheme") << "TCP://127.0.0.1:80" << "only tcp:// and rfc2217:// are known";
+        QTest::newRow("no port") << "tcp://127.0.0.1" << "the port number is missing";
+        QTest::newRow("empty port") << "rfc2217://127.0.0.1:" << "the port must be a number from 1 to 65535";
+        QTest::newRow("port 0") << "tcp://127.0.0.1:0" << "the port must be a number from 1 to 65535";
+        QTest::newRow("port 65536") << "tcp://127.0.0.1:65536" << "the port must be a number from 1 to 65535";
+        QTest::newRow("port word") << "tcp://127.0.0.1:telnet" << "the port must be a number from 1 to 65535";
+        QTest::newRow("no host") << "tcp://:2001" << "the host is missing";
+        QTest::newRow("path") << "tcp://127.0.0.1:2001/x" << "the port must be a number from 1 to 65535";
+        QTest::newRow("user") << "tcp://me@127.0.0.1:2001" << "bad character in the host name";
+        QTest::newRow("open bracket") << "tcp://[::1:2001" << "an IPv6 address is written [ADDRESS]:PORT";
+    }
+    void badUrlsAreRefused()
+    {
+        QFETCH(QString, url);
+        QFETCH(QString, reason);
+        mapPort("COM41", "/dev/null");
+        try {
+            mapPort("COM41", url.toStdString());
+            QFAIL("accepted");
+        } catch (const std::runtime_error& e) {
+            const QString text = QString::fromUtf8(e.what());
+            QVERIFY2(text.startsWith("Cannot map COM41 to " + url + ": " + reason), qPrintable(text));
+            QVERIFY(text.endsWith("(tcp://HOST:PORT or rfc2217://HOST:PORT)"));
+        }
+        // The entry before stays.
+        QCOMPARE(std::filesystem::read_symlink(mapDir_.path().toStdString() + "/COM41").string(), std::string("/dev/null"));
+        unmapPort("COM41");
+    }
+
+    void rfc2217LineSettings_data()
+    {
+        // Byte for byte from RFC 2217: IAC SB COM-PORT-OPTION(44) command value IAC SE;
+        // SET-BAUDRATE 1 (4 bytes, network order), SET-DATASIZE 2, SET-PARITY 3
+        // (1 none 2 odd 3 even 4 mark 5 space), SET-STOPSIZE 4 (1 one 2 two 3 one
+        // and a half), SET-CONTROL 5 (1 no flow 2 XON/XOFF 3 hardware; 8/9 DTR
+        // on/off; 11/12 RTS on/off). 0xFF inside a value is doubled.
+        using korvel::serial::platform::LineSettings;
+        QTest::addColumn<int>("rate");
+        QTest::addColumn<int>("bits");
+        QTest::addColumn<int>("parity");
+        QTest::addColumn<int>("stop");
+        QTest::addColumn<int>("flow");  // 0 none, 1 xon/xoff, 2 rts/cts
+        QTest::addColumn<bool>("dtr");
+        QTest::addColumn<bool>("rts");
+        QTest::addColumn<QByteArray>("wire");
+        auto sb = [](const QByteArray& body) { return QByteArray("\xff\xfa\x2c", 3) + body + QByteArray("\xff\xf0", 2); };
+        QTest::newRow("9600 8N1, DTR and RTS")
+            << 9600 << 8 << 0 << 0 << 0 << true << true
+            << sb(QByteArray("\x01\x00\x00\x25\x80", 5)) + sb("\x02\x08") + sb("\x03\x01") + sb("\x04\x01")
+                   + sb("\x05\x01") + sb("\x05\x08") + sb("\x05\x0b");
+        QTest::newRow("65535 7E1.5, xon/xoff, lines off")
+            << 65535 << 7 << 2 << 1 << 1 << false << false
+            << sb(QByteArray("\x01\x00\x00\xff\xff\xff\xff", 7)) + sb("\x02\x07") + sb("\x03\x03")
+                   + sb("\x04\x03") + sb("\x05\x02") + sb("\x05\x09") + sb("\x05\x0c");
+        QTest::newRow("115200 8O2, rts/cts")
+            << 115200 << 8 << 1 << 2 << 2 << true << true
+            << sb(QByteArray("\x01\x00\x01\xc2\x00", 5)) + sb("\x02\x08") + sb("\x03\x02") + sb("\x04\x02")
+                   + sb("\x05\x03") + sb("\x05\x08");
+        QTest::newRow("mark") << 300 << 8 << 3 << 0 << 0 << true << false
+            << sb(QByteArray("\x01\x00\x00\x01\x2c", 5)) + sb("\x02\x08") + sb("\x03\x04") + sb("\x04\x01")
+                   + sb("\x05\x01") + sb("\x05\x08") + sb("\x05\x0c");
+        QTest::newRow("space") << 300 << 8 << 4 << 0 << 0 << true << false
+            << sb(QByteArray("\x01\x00\x00\x01\x2c", 5)) + sb("\x02\x08") + sb("\x03\x05") + sb("\x04\x01")
+                   + sb("\x05\x01") + sb("\x05\x08") + sb("\x05\x0c");
+    }
+    void rfc2217LineSettings()
+    {
+        using korvel::serial::platform::LineSettings;
+        QFETCH(int, rate);
+        QFETCH(int, bits);
+        QFETCH(int, parity);
+        QFETCH(int, stop);
+        QFETCH(int, flow);
+        QFETCH(bool, dtr);
+        QFETCH(bool, rts);
+        QFETCH(QByteArray, wire);
+        LineSettings s;
+        s.baudRate = rate;
+        s.byteSize = std::uint8_t(bits);
+        s.parity = std::uint8_t(parity);
+        s.stopBits = std::uint8_t(stop);
+        s.dtrControl = dtr ? LineSettings::Dtr::Enable : LineSettings::Dtr::Disable;
+        s.rtsControl = flow == 2 ? LineSettings::Rts::Handshake : rts ? LineSettings::Rts::Enable : LineSettings::Rts::Disable;
+        s.outxCtsFlow = flow == 2;
+        s.outX = s.inX = flow == 1;
+        const std::string got = korvel::serial::platform::telnet::lineSettings(s);
+        QCOMPARE(QByteArray(got.data(), qsizetype(got.size())).toHex(' '), wire.toHex(' '));
+    }
+
+    void telnetReceiveSide()
+    {
+        // ser2net 4.3's opening (captured), a baud-rate answer, a modem state,
+        // then data with a doubled 0xFF.
+        namespace t = korvel::serial::platform::telnet;
+        const QByteArray in = QByteArray::fromHex("fffb03fffd03fffb01fffe01fffd00fffb00fffd2c"
+                                                  "fffa2c6500002580fff0")
+                              + QByteArray::fromHex("fffa2c6bb0fff0") + QByteArray("s\xff\xff!", 4);
+        t::Receiver rx;
+        std::string data, replies;
+        rx.feed(reinterpret_cast<const unsigned char*>(in.data()), std::size_t(in.size()), data, replies);
+        QCOMPARE(data, std::string("s\xff!"));
+        // In order: DO SGA for WILL SGA, WILL SGA for DO SGA, DONT ECHO for WILL
+        // ECHO; nothing for DONT ECHO, binary and COM-PORT-OPTION, agreed already.
+        QCOMPARE(QByteArray(replies.data(), qsizetype(replies.size())).toHex(' '),
+                 QByteArray::fromHex("fffd03fffb03fffe01").toHex(' '));
+        QCOMPARE(rx.serverBaudRate(), 9600u);
+        QCOMPARE(rx.modemState(), 0xb0);  // CTS, DSR, CD
+        QCOMPARE(t::escape("a\xff", 2), std::string("a\xff\xff"));
+    }
+
+    void discoverySkipsPortsWithoutUart()
+    {
+        // The kernel's own word on each /dev/ttySk: sysfs type 0 is no UART.
+        for (const auto& p : listPorts()) {
+            if (p.device.rfind("/dev/ttyS", 0) != 0)
+                continue;
+            QFile type(QString::fromStdString("/sys/class/tty/" + p.device.substr(5) + "/type"));
+            if (type.open(QIODevice::ReadOnly))
+                QVERIFY2(type.readAll().trimmed() != "0", p.device.c_str());
+        }
     }
 };
 

@@ -11,6 +11,7 @@
 #include <QThread>
 #include <QtTest>
 
+#include <algorithm>
 #include <atomic>
 #include <chrono>
 #include <condition_variable>
@@ -19,7 +20,12 @@
 #include <mutex>
 #include <thread>
 
+#include <dirent.h>
+#include <sched.h>
+#include <sys/file.h>
 #include <sys/ioctl.h>
+#include <sys/resource.h>
+#include <fcntl.h>
 
 using namespace korvel::serial;
 
@@ -125,6 +131,30 @@ private:
     std::condition_variable cv_;
     bool open_ = false;
 };
+
+// The kernel's thread ids of this process.
+std::vector<pid_t> threadIds()
+{
+    std::vector<pid_t> ids;
+    if (DIR* d = ::opendir("/proc/self/task")) {
+        while (const dirent* e = ::readdir(d))
+            if (e->d_name[0] != '.')
+                ids.push_back(static_cast<pid_t>(std::atoi(e->d_name)));
+        ::closedir(d);
+    }
+    return ids;
+}
+
+// Whether nobody holds the device: our own exclusive lock on it succeeds.
+bool deviceIsFree(const std::string& path)
+{
+    const int fd = ::open(path.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK);
+    if (fd < 0)
+        return false;
+    const bool free = ::flock(fd, LOCK_EX | LOCK_NB) == 0;
+    ::close(fd);
+    return free;
+}
 
 } // namespace
 
@@ -850,6 +880,142 @@ private slots:
         QCOMPARE(sp.IsConnected(), spNone);
         QCOMPARE(r.events(), (Events{"connect 30", "disconnect 30"}));
         QVERIFY_THROWS_EXCEPTION(SerialError, sp.SendString("x"));
+    }
+
+    // ---- faults found in review ----------------------------------------------
+
+    void reentrantOpenDuringCloseLeavesOneThread()
+    {
+        // Open on COM31 closes COM30; a handler served by that Close's wait
+        // opens COM31 itself. Only one connection may remain, and Close must
+        // end it: before the mend the outer Open started a second thread over
+        // the first one, which kept COM31 open for good.
+        PtyPair other;
+        QVERIFY(other.ok());
+        mapPort("COM31", other.slavePath());
+        TSerialPort sp;
+        sp.setPort(spCOM30);
+        sp.Open();
+        sp.setPort(spCOM(31));
+        int reentered = 0;
+        setMainThreadHooks({{}, [&] {
+                                if (reentered++ == 0)
+                                    sp.Open();
+                            }});
+        sp.Open();
+        setMainThreadHooks({});
+        QVERIFY(reentered > 0);
+        QCOMPARE(sp.IsConnected(), spCOM(31));
+        QCOMPARE(sp.SendString("x"), 1u);
+        QCOMPARE(other.receive(1), std::string("x"));
+        sp.Close();
+        QCOMPARE(sp.IsConnected(), spNone);
+        QVERIFY(deviceIsFree(pty_->slavePath()));
+        QVERIFY2(deviceIsFree(other.slavePath()), "a receive thread still holds COM31");
+    }
+
+    void closeAbortsAWriteUnderWay()
+    {
+        // Nobody reads the master: a long write blocks in the driver. Close
+        // must end it rather than wait out its time-out (here 30 s).
+        TSerialPort sp;
+        sp.setWriteTotalTimeoutConstant(30000);
+        sp.setWriteTotalTimeoutMultiplier(0);
+        sp.setPort(spCOM30);
+        sp.Open();
+        std::atomic<std::uint32_t> written{~0u};
+        std::thread writer([&] {
+            try {
+                written = sp.SendData(std::string(1 << 20, 'w').data(), 1 << 20);
+            } catch (const SerialError&) {
+                written = 0;
+            }
+        });
+        WAIT_VERIFY(sp.IsSending());
+        std::this_thread::sleep_for(std::chrono::milliseconds(100));
+        const auto start = std::chrono::steady_clock::now();
+        sp.Close();
+        const auto ms = std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now() - start);
+        writer.join();
+        QVERIFY2(ms.count() < 3000, "Close waited for the write");  // a hang, not a speed check: unmended ~5 s
+        QVERIFY(written.load() < (1u << 20));
+        QCOMPARE(sp.IsConnected(), spNone);
+    }
+
+    void priorityReturnsToNormal()
+    {
+        const auto before = threadIds();
+        TSerialPort sp;
+        sp.setPort(spCOM30);
+        sp.Open();
+        std::vector<pid_t> started;
+        for (pid_t id : threadIds())
+            if (std::find(before.begin(), before.end(), id) == before.end())
+                started.push_back(id);
+        QCOMPARE(started.size(), std::size_t(1));
+        const pid_t tid = started.front();
+
+        sp.setPriority(tpIdle);
+        QCOMPARE(sp.Priority(), tpIdle);
+        // The thread may take its level as it starts.
+        WAIT_VERIFY(::sched_getscheduler(tid) != SCHED_OTHER || ::getpriority(PRIO_PROCESS, id_t(tid)) > 0);
+        sp.setPriority(tpLower);
+        sp.setPriority(tpNormal);
+        QCOMPARE(sp.Priority(), tpNormal);
+        QCOMPARE(::sched_getscheduler(tid), SCHED_OTHER);
+        QCOMPARE(::getpriority(PRIO_PROCESS, id_t(tid)), 0);
+
+        // Above normal needs privileges: granted, or refused aloud with the property unchanged.
+        try {
+            sp.setPriority(tpHighest);
+            QCOMPARE(sp.Priority(), tpHighest);
+            QCOMPARE(::getpriority(PRIO_PROCESS, id_t(tid)), -10);
+        } catch (const SerialError& e) {
+            QVERIFY(std::string(e.what()).rfind("Cannot set the priority of COM30 . ", 0) == 0);
+            QCOMPARE(sp.Priority(), tpNormal);
+        }
+        sp.Close();
+    }
+
+    void lineFlagsAreSetNotInherited()
+    {
+        // Left over from an earlier user of the terminal: no hang-up on close,
+        // breaks read as zero bytes.
+        termios t = pty_->settings();
+        t.c_cflag &= ~tcflag_t(HUPCL);
+        t.c_iflag &= ~tcflag_t(IGNBRK);
+        t.c_iflag |= BRKINT;
+        QCOMPARE(::tcsetattr(pty_->slaveFd(), TCSANOW, &t), 0);
+        TSerialPort sp;
+        sp.setBaudRate(br009600);
+        sp.setPort(spCOM30);
+        sp.Open();
+        const termios now = pty_->settings();
+        QVERIFY2(now.c_cflag & HUPCL, "DTR must drop when the port is released");
+        QVERIFY2(now.c_iflag & IGNBRK, "a break must not arrive as a zero byte");
+        QVERIFY(!(now.c_iflag & (BRKINT | PARMRK)));
+        sp.Close();
+    }
+
+    void settingsWrittenWhileTheThreadCloses()
+    {
+        // A handler that Close's wait serves writes a line setting while the
+        // receive thread releases the device: applied under the device lock or
+        // not at all, never on a released descriptor (the sanitizer build sees it).
+        TSerialPort sp;
+        sp.setPort(spCOM30);
+        sp.Open();
+        int served = 0;
+        setMainThreadHooks({{}, [&] {
+                                ++served;
+                                sp.setBaudRate(served % 2 ? br019200 : br009600);
+                                sp.setInputBuffer(4096 + static_cast<std::uint32_t>(served));
+                            }});
+        sp.Close();
+        setMainThreadHooks({});
+        QVERIFY(served > 0);
+        QCOMPARE(sp.IsConnected(), spNone);
+        QVERIFY(deviceIsFree(pty_->slavePath()));
     }
 };
 

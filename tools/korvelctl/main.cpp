@@ -583,7 +583,7 @@ const std::vector<Command>& commands()
 {
     static const std::vector<Command> table{
         {"ports", "", "the port map and the serial devices found", 0, 0, false, cmdPorts},
-        {"map", "COMn PATH", "let COMn name the device PATH", 2, 2, false, cmdMap},
+        {"map", "COMn PATH|URL", "let COMn name the device PATH, or tcp://HOST:PORT or rfc2217://HOST:PORT", 2, 2, false, cmdMap},
         {"unmap", "COMn", "forget COMn", 1, 1, false, cmdUnmap},
         {"connect", "", "greet the printer", 0, 0, true, cmdConnect},
         {"settings", "", "print the printer's five settings", 0, 0, true, cmdSettings},

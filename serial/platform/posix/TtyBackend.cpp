@@ -4,13 +4,17 @@
 #include "CustomSpeed.h"
 
 #include <algorithm>
+#include <atomic>
 #include <cerrno>
+#include <memory>
 #include <chrono>
 #include <cstring>
 #include <mutex>
 #include <unordered_map>
 
 #include <fcntl.h>
+#include <linux/capability.h>
+#include <sched.h>
 #include <poll.h>
 #include <sys/file.h>
 #include <sys/ioctl.h>
@@ -57,7 +61,26 @@ speed_t standardSpeed(std::int32_t rate)
 
 int toFd(DeviceHandle h) { return static_cast<int>(h); }
 
-class PosixBackend final : public SerialBackend {
+// Whether this process may lower a thread's nice value again (CAP_SYS_NICE or RLIMIT_NICE).
+bool mayRaiseNice()
+{
+    rlimit limit{};
+    if (::getrlimit(RLIMIT_NICE, &limit) == 0 && (limit.rlim_cur == RLIM_INFINITY || limit.rlim_cur >= 20))
+        return true;
+    __user_cap_header_struct header{_LINUX_CAPABILITY_VERSION_3, 0};
+    __user_cap_data_struct data[2]{};
+    if (::syscall(SYS_capget, &header, data) != 0)
+        return false;
+    return (data[CAP_TO_INDEX(CAP_SYS_NICE)].effective & CAP_TO_MASK(CAP_SYS_NICE)) != 0;
+}
+
+struct Device {
+    Timeouts timeouts;
+    // Raised by an aborting purge: writes under way give up at their next look.
+    std::atomic<std::uint64_t> aborts{0};
+};
+
+class TtyBackend final : public SerialBackend {
 public:
     DeviceHandle open(const std::string& path, int& errorCode) override
     {
@@ -80,7 +103,7 @@ public:
             return kInvalidHandle;
         }
         std::lock_guard lock(mutex_);
-        timeouts_[fd] = Timeouts{};
+        devices_[fd] = std::make_shared<Device>();
         return fd;
     }
 
@@ -94,7 +117,11 @@ public:
             return false;
         ::cfmakeraw(&tio);
         tio.c_cflag &= ~static_cast<tcflag_t>(CSIZE | PARENB | PARODD | CMSPAR | CSTOPB | CRTSCTS);
-        tio.c_cflag |= CREAD | CLOCAL;
+        // HUPCL: DTR drops when the device is released, as it does on Win32.
+        tio.c_cflag |= CREAD | CLOCAL | HUPCL;
+        // A break on the line is no data: without IGNBRK it would read as a zero byte.
+        tio.c_iflag |= IGNBRK;
+        tio.c_iflag &= ~static_cast<tcflag_t>(BRKINT | PARMRK);
         switch (s.byteSize) {
         case 5: tio.c_cflag |= CS5; break;
         case 6: tio.c_cflag |= CS6; break;
@@ -153,10 +180,10 @@ public:
     bool applyTimeouts(DeviceHandle h, const Timeouts& t) override
     {
         std::lock_guard lock(mutex_);
-        auto it = timeouts_.find(toFd(h));
-        if (it == timeouts_.end())
+        auto it = devices_.find(toFd(h));
+        if (it == devices_.end())
             return false;
-        it->second = t;
+        it->second->timeouts = t;
         return true;
     }
 
@@ -169,14 +196,15 @@ public:
     std::size_t write(DeviceHandle h, const void* data, std::size_t size) override
     {
         const int fd = toFd(h);
+        std::shared_ptr<Device> device = find(fd);
+        if (!device)
+            return 0;
         Timeouts t;
         {
             std::lock_guard lock(mutex_);
-            auto it = timeouts_.find(fd);
-            if (it == timeouts_.end())
-                return 0;
-            t = it->second;
+            t = device->timeouts;
         }
+        const std::uint64_t aborts = device->aborts.load();
         using Clock = std::chrono::steady_clock;
         const bool bounded = t.writeTotalConstant != 0 || t.writeTotalMultiplier != 0;
         const auto limitMs = std::chrono::milliseconds(
@@ -196,18 +224,20 @@ public:
                 continue;
             if (n < 0 && errno != EAGAIN && errno != EWOULDBLOCK)
                 break; // EIO once the device is gone: the count so far
-            int waitMs = -1;
+            if (device->aborts.load() != aborts)
+                break;
+            int waitMs = kAbortLookMs;
             if (bounded) {
                 const auto left = std::chrono::ceil<std::chrono::milliseconds>(deadline - Clock::now()).count();
                 if (left <= 0)
                     break;
-                waitMs = static_cast<int>(std::min<std::int64_t>(left, 1 << 30));
+                waitMs = static_cast<int>(std::min<std::int64_t>(left, kAbortLookMs));
             }
             pollfd p{fd, POLLOUT, 0};
             const int r = ::poll(&p, 1, waitMs);
             if (r < 0 && errno == EINTR)
                 continue;
-            if (r <= 0 || (p.revents & (POLLERR | POLLHUP | POLLNVAL)) != 0)
+            if (r < 0 || (p.revents & (POLLERR | POLLHUP | POLLNVAL)) != 0)
                 break;
         }
         return done;
@@ -254,6 +284,10 @@ public:
 
     bool purge(DeviceHandle h, unsigned what) override
     {
+        if (what & PurgeTxAbort) {
+            if (const auto device = find(toFd(h)))
+                device->aborts.fetch_add(1);
+        }
         const bool rx = (what & (PurgeRxAbort | PurgeRxClear)) != 0;
         const bool tx = (what & (PurgeTxAbort | PurgeTxClear)) != 0;
         if (!rx && !tx)
@@ -280,12 +314,14 @@ public:
         return false;
     }
 
+    bool drain(DeviceHandle h) override { return ::tcdrain(toFd(h)) == 0; }
+
     bool close(DeviceHandle h) override
     {
         const int fd = toFd(h);
         {
             std::lock_guard lock(mutex_);
-            timeouts_.erase(fd);
+            devices_.erase(fd);
         }
         // The exclusive flag outlives our descriptor when others hold the terminal open.
         ::ioctl(fd, TIOCNXCL);
@@ -303,24 +339,48 @@ public:
 
     std::uint64_t currentThreadId() override { return static_cast<std::uint64_t>(::syscall(SYS_gettid)); }
 
-    bool setThreadPriority(std::uint64_t threadId, TThreadPriority priority) override
+    bool setThreadPriority(std::uint64_t threadId, TThreadPriority priority, int& errorCode) override
     {
-        // Nice values per thread; raising above normal needs privileges and may be refused.
+        // Nice values per thread. Going back up from a raised nice value needs
+        // privileges, so without them the lower levels use the batch policy at
+        // nice 0 instead, which the thread can always leave again.
         static constexpr int kNice[] = {19, 10, 5, 0, -5, -10, -20};
-        const int nice = kNice[priority <= tpTimeCritical ? priority : tpNormal];
-        return ::setpriority(PRIO_PROCESS, static_cast<id_t>(threadId), nice) == 0;
+        if (priority > tpTimeCritical)
+            priority = tpNormal;
+        const auto tid = static_cast<pid_t>(threadId);
+        const bool reversible = priority >= tpNormal || mayRaiseNice();
+        const int nice = reversible ? kNice[priority] : 0;
+        const int policy = priority == tpIdle && reversible ? SCHED_IDLE
+                         : priority < tpNormal             ? SCHED_BATCH
+                                                           : SCHED_OTHER;
+        sched_param param{};
+        if (::sched_setscheduler(tid, policy, &param) != 0
+            || ::setpriority(PRIO_PROCESS, static_cast<id_t>(tid), nice) != 0) {
+            errorCode = errno;
+            return false;
+        }
+        return true;
     }
 
 private:
-    std::mutex mutex_;
-    std::unordered_map<int, Timeouts> timeouts_;
+    static constexpr int kAbortLookMs = 20;
+
+    std::shared_ptr<Device> find(int fd)
+    {
+        std::lock_guard lock(mutex_);
+        auto it = devices_.find(fd);
+        return it == devices_.end() ? nullptr : it->second;
+    }
+
+    std::mutex mutex_;  // devices_ and every Device's timeouts
+    std::unordered_map<int, std::shared_ptr<Device>> devices_;
 };
 
 } // namespace
 
-SerialBackend& systemBackend()
+SerialBackend& ttyBackend()
 {
-    static PosixBackend backend;
+    static TtyBackend backend;
     return backend;
 }
 
