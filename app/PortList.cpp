@@ -90,7 +90,9 @@ QList<ExistingPort> existingPorts()
         if (isPhantomUart(canonical(entry.device)))
             continue;
         QString what;
-        if (port.number && isSimulator(name, port.device)) {
+        if (korvel::serial::isNetworkPort(entry.device)) {
+            what = port.device;
+        } else if (port.number && isSimulator(name, port.device)) {
             what = QStringLiteral("printer simulator");
         } else {
             const fs::path device = canonical(entry.device);

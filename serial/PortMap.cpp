@@ -1,6 +1,7 @@
 #include "PortMap.h"
 
 #include "platform/PortDirectory.h"
+#include "platform/net/NetAddress.h"
 
 namespace korvel::serial {
 
@@ -9,5 +10,6 @@ std::string resolvePortDevice(const std::string& portName) { return platform::sy
 std::vector<PortEntry> listPorts() { return platform::systemPortDirectory().list(); }
 void mapPort(const std::string& portName, const std::string& target) { platform::systemPortDirectory().map(portName, target); }
 void unmapPort(const std::string& portName) { platform::systemPortDirectory().unmap(portName); }
+bool isNetworkPort(const std::string& device) { return platform::looksLikeUrl(device); }
 
 } // namespace korvel::serial

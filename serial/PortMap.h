@@ -26,4 +26,8 @@ std::vector<PortEntry> listPorts();
 void mapPort(const std::string& portName, const std::string& target);
 void unmapPort(const std::string& portName);
 
+// Whether a device as listPorts() or resolvePortDevice() gives it is a network
+// port (has the form of a URL), to be shown as it stands, never as a path.
+bool isNetworkPort(const std::string& device);
+
 } // namespace korvel::serial

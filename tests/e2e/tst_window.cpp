@@ -17,6 +17,7 @@
 #include "SimProcess.h"
 #include "StatusLine.h"
 #include "TestSeams.h"
+#include "serial/PortMap.h"
 
 namespace {
 
@@ -139,17 +140,27 @@ private slots:
         QVERIFY(note.open(QIODevice::WriteOnly));
         note.write("/dev/pts/999");
         note.close();
+        // Network ports as written, among the others by number; nothing is dialled.
+        korvel::serial::mapPort("COM9", "tcp://10.0.0.5:2000");
+        korvel::serial::mapPort("COM40", "rfc2217://[fe80::1]:4001/");
         rows = popupRows(list);
-        QCOMPARE(rows.mid(0, 3), (QStringList{QStringLiteral("COM7 — /dev/null"), QStringLiteral("COM12 — /dev/zero"),
-                                              QStringLiteral("COM30 — printer simulator")}));
+        QCOMPARE(rows.mid(0, 5),
+                 (QStringList{QStringLiteral("COM7 — /dev/null"), QStringLiteral("COM9 — tcp://10.0.0.5:2000"),
+                              QStringLiteral("COM12 — /dev/zero"), QStringLiteral("COM30 — printer simulator"),
+                              QStringLiteral("COM40 — rfc2217://[fe80::1]:4001/")}));
 
         // Choosing a row chooses its port, as the design list would.
+        const auto chooseRow = [list](int row) {
+            list->showPopup();
+            QVERIFY(list->popupShown());
+            QListWidget* view = list->popupList();
+            QTest::mouseClick(view->viewport(), Qt::LeftButton, {}, view->visualItemRect(view->item(row)).center());
+            QVERIFY(!list->popupShown());
+        };
         list->setCurrentIndex(6);
-        list->showPopup();
-        QVERIFY(list->popupShown());
-        QListWidget* view = list->popupList();
-        QTest::mouseClick(view->viewport(), Qt::LeftButton, {}, view->visualItemRect(view->item(2)).center());
-        QVERIFY(!list->popupShown());
+        chooseRow(1);
+        QCOMPARE(list->currentIndex(), 8);
+        chooseRow(3);
         QCOMPARE(list->currentIndex(), 29);
         QFile settings(env->cwd() + QStringLiteral("/setting.dll"));
         QVERIFY(settings.open(QIODevice::ReadOnly));
