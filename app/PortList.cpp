@@ -66,17 +66,6 @@ int freeNumber(const QList<ExistingPort>& ports)
     return 0;
 }
 
-// Linux makes /dev/ttyS0 ... whether a UART is there or not; sysfs tells the
-// type of what is behind it, 0 when nothing is.
-bool isPhantomUart(const fs::path& device)
-{
-    const std::string name = device.filename().string();
-    if (device.parent_path() != "/dev" || name.rfind("ttyS", 0) != 0)
-        return false;
-    QFile type(QStringLiteral("/sys/class/tty/%1/type").arg(QString::fromStdString(name)));
-    return type.open(QIODevice::ReadOnly) && type.readAll().trimmed() == "0";
-}
-
 } // namespace
 
 QList<ExistingPort> existingPorts()
@@ -87,8 +76,6 @@ QList<ExistingPort> existingPorts()
         const QString name = QString::fromStdString(entry.name);
         port.number = comNumber(name);
         port.device = QString::fromStdString(entry.device);
-        if (isPhantomUart(canonical(entry.device)))
-            continue;
         QString what;
         if (korvel::serial::isNetworkPort(entry.device)) {
             what = port.device;

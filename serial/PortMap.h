@@ -16,7 +16,8 @@ std::string portMapDir();
 std::string resolvePortDevice(const std::string& portName);
 
 // Names in the map (sorted by number) followed by the serial devices that exist
-// (/dev/ttyS*, /dev/ttyUSB*, /dev/ttyACM*), each as "NAME -> device" pairs.
+// (/dev/ttyS*, /dev/ttyUSB*, /dev/ttyACM*), each as "NAME -> device" pairs. A
+// /dev/ttyS* node without a UART behind it is left out, found or mapped.
 struct PortEntry { std::string name; std::string device; };
 std::vector<PortEntry> listPorts();
 

@@ -66,14 +66,14 @@ std::string urlIn(const fs::path& entry)
 
 // /dev/ttySk exists for every port the driver reserved; sysfs says whether a
 // UART answered there (type 0 is none). Without sysfs the node is believed.
-bool hasUart(const std::string& node)
+bool isPhantomUart(const fs::path& node)
 {
-    const std::string name = node.substr(node.rfind('/') + 1);
+    const std::string name = node.filename().string();
+    if (node.parent_path() != "/dev" || name.rfind("ttyS", 0) != 0)
+        return false;
     std::ifstream in("/sys/class/tty/" + name + "/type");
     int type = -1;
-    if (!(in >> type))
-        return true;
-    return type != 0;
+    return (in >> type) && type == 0;
 }
 
 void replaceAtomically(const fs::path& dir, const std::string& portName, const std::string& target,
@@ -153,19 +153,24 @@ std::vector<PortEntry> PosixPortMap::list()
         }
     }
 
-    // A device already reached through the map is listed once, under its map name.
+    // A device already reached through the map is listed once, under its map name;
+    // an entry for a ttyS node without a UART is left out, as that node is.
     std::vector<fs::path> mappedTargets;
     std::vector<int> mappedNumbers;
+    std::vector<std::pair<int, PortEntry>> shown;
     for (const auto& [n, entry] : mapped) {
         std::error_code canonEc;
-        mappedTargets.push_back(fs::weakly_canonical(fs::path(mapDir()) / entry.device, canonEc));
+        const fs::path target = fs::weakly_canonical(fs::path(mapDir()) / entry.device, canonEc);
+        mappedTargets.push_back(target);
         mappedNumbers.push_back(n);
+        if (!isPhantomUart(target))
+            shown.push_back({n, entry});
     }
     for (const auto& [n, entry] : urls)
         mappedNumbers.push_back(n);
-    mapped.insert(mapped.end(), urls.begin(), urls.end());
-    std::sort(mapped.begin(), mapped.end(), [](const auto& a, const auto& b) { return a.first < b.first; });
-    for (const auto& [n, entry] : mapped)
+    shown.insert(shown.end(), urls.begin(), urls.end());
+    std::sort(shown.begin(), shown.end(), [](const auto& a, const auto& b) { return a.first < b.first; });
+    for (const auto& [n, entry] : shown)
         result.push_back(entry);
 
     static const char* const kPrefixes[] = {"ttyS", "ttyUSB", "ttyACM"};
@@ -187,7 +192,7 @@ std::vector<PortEntry> PosixPortMap::list()
         const fs::path canonical = fs::weakly_canonical(path, canonEc);
         if (std::find(mappedTargets.begin(), mappedTargets.end(), canonical) != mappedTargets.end())
             continue;
-        if (prefix == 0 && !hasUart(path))
+        if (prefix == 0 && isPhantomUart(path))
             continue;
         // /dev/ttyS(n-1) is what an unmapped "COMn" opens.
         std::string name = path;
