@@ -2,6 +2,7 @@
 // bytes as they are (tcp://) or inside telnet with the COM-PORT-OPTION
 // (rfc2217://). The line is the server's; only its settings travel.
 #include "Backends.h"
+#include "PosixIo.h"
 
 #include "../net/NetAddress.h"
 #include "../net/Telnet.h"
@@ -13,7 +14,6 @@
 #include <cstring>
 #include <memory>
 #include <mutex>
-#include <unordered_map>
 
 #include <fcntl.h>
 #include <netdb.h>
@@ -27,10 +27,7 @@
 namespace korvel::serial::platform {
 namespace {
 
-using Clock = std::chrono::steady_clock;
-
 constexpr int kConnectTimeoutMs = 3000;
-constexpr int kAbortLookMs = 20;
 constexpr std::size_t kMaxReadPerPoll = 1 << 16;
 
 struct Connection {
@@ -47,40 +44,20 @@ struct Connection {
     bool ended = false;   // the server closed or the connection broke
 };
 
+ssize_t sendSome(int fd, const void* data, std::size_t size)
+{
+    return ::send(fd, data, size, MSG_NOSIGNAL | MSG_DONTWAIT);
+}
+
 // Sends all of bytes unless the deadline passes, the connection breaks or an
 // abort comes; the count sent.
-std::size_t sendAll(Connection& c, const char* bytes, std::size_t size, bool bounded, Clock::time_point deadline,
+std::size_t sendAll(Connection& c, const char* bytes, std::size_t size, const WriteDeadline& deadline,
                     std::uint64_t aborts)
 {
-    std::size_t done = 0;
-    while (done < size) {
-        const ssize_t n = ::send(c.fd, bytes + done, size - done, MSG_NOSIGNAL | MSG_DONTWAIT);
-        if (n > 0) {
-            done += static_cast<std::size_t>(n);
-            continue;
-        }
-        if (n < 0 && errno == EINTR)
-            continue;
-        if (n < 0 && errno != EAGAIN && errno != EWOULDBLOCK)
-            break;
-        if (c.aborts.load() != aborts)
-            break;
-        int waitMs = kAbortLookMs;
-        if (bounded) {
-            const auto left = std::chrono::ceil<std::chrono::milliseconds>(deadline - Clock::now()).count();
-            if (left <= 0)
-                break;
-            waitMs = static_cast<int>(std::min<std::int64_t>(left, kAbortLookMs));
-        }
-        pollfd p{c.fd, POLLOUT, 0};
-        const int r = ::poll(&p, 1, waitMs);
-        if (r < 0 && errno != EINTR)
-            break;
-        if (r > 0 && (p.revents & (POLLERR | POLLHUP | POLLNVAL)) != 0)
-            break;
-    }
-    return done;
+    return writeWithin(c.fd, sendSome, bytes, size, deadline, c.aborts, aborts);
 }
+
+WriteDeadline inASecond() { return {true, Clock::now() + std::chrono::seconds(1)}; }
 
 // Control messages are short: sent whole within a second or not at all.
 bool sendControl(Connection& c, const std::string& bytes)
@@ -88,8 +65,7 @@ bool sendControl(Connection& c, const std::string& bytes)
     if (bytes.empty())
         return true;
     std::lock_guard lock(c.txMutex);
-    return sendAll(c, bytes.data(), bytes.size(), true, Clock::now() + std::chrono::seconds(1), c.aborts.load())
-           == bytes.size();
+    return sendAll(c, bytes.data(), bytes.size(), inASecond(), c.aborts.load()) == bytes.size();
 }
 
 int connectTo(const NetAddress& a, int& errorCode)
@@ -172,8 +148,7 @@ public:
             ::close(fd);
             return kInvalidHandle;
         }
-        std::lock_guard lock(mutex_);
-        connections_[fd] = std::move(c);
+        connections_.add(fd, std::move(c));
         return fd;
     }
 
@@ -205,17 +180,12 @@ public:
             return 0;
         const std::uint64_t aborts = c->aborts.load();
         std::lock_guard lock(c->txMutex);
-        const Timeouts t = c->timeouts;
-        const bool bounded = t.writeTotalConstant != 0 || t.writeTotalMultiplier != 0;
-        const auto deadline = Clock::now()
-                              + std::chrono::milliseconds(static_cast<std::int64_t>(t.writeTotalConstant)
-                                                          + static_cast<std::int64_t>(t.writeTotalMultiplier)
-                                                                * static_cast<std::int64_t>(size));
+        const WriteDeadline deadline = writeDeadline(c->timeouts, size);
         if (!c->telnet)
-            return sendAll(*c, static_cast<const char*>(data), size, bounded, deadline, aborts);
+            return sendAll(*c, static_cast<const char*>(data), size, deadline, aborts);
 
         const std::string wire = telnet::escape(data, size);
-        std::size_t sent = sendAll(*c, wire.data(), wire.size(), bounded, deadline, aborts);
+        std::size_t sent = sendAll(*c, wire.data(), wire.size(), deadline, aborts);
         // Never leave half of a doubled 0xFF on the wire: it would swallow the next byte.
         if (sent > 0 && sent < wire.size() && static_cast<unsigned char>(wire[sent - 1]) == telnet::IAC) {
             const auto* bytes = static_cast<const unsigned char*>(data);
@@ -223,7 +193,7 @@ public:
             while (raw < sent)
                 raw += bytes[k++] == telnet::IAC ? 2 : 1;
             if (raw > sent)
-                sent += sendAll(*c, wire.data() + sent, 1, true, Clock::now() + std::chrono::seconds(1), aborts);
+                sent += sendAll(*c, wire.data() + sent, 1, inASecond(), aborts);
         }
         // The data bytes whose whole escaped form went out.
         const auto* bytes = static_cast<const unsigned char*>(data);
@@ -319,15 +289,9 @@ public:
 
     bool close(DeviceHandle h) override
     {
-        std::shared_ptr<Connection> c;
-        {
-            std::lock_guard lock(mutex_);
-            auto it = connections_.find(h);
-            if (it == connections_.end())
-                return false;
-            c = std::move(it->second);
-            connections_.erase(it);
-        }
+        const std::shared_ptr<Connection> c = connections_.take(h);
+        if (!c)
+            return false;
         ::shutdown(c->fd, SHUT_RDWR);
         return ::close(c->fd) == 0;
     }
@@ -336,8 +300,7 @@ public:
     {
         if (errorCode > kResolveErrorBase)
             return ::gai_strerror(kResolveErrorBase - errorCode);
-        char buf[256];
-        return ::strerror_r(errorCode, buf, sizeof buf);
+        return systemErrorText(errorCode);
     }
 
     bool beginTimerPeriod(unsigned) override { return false; }
@@ -350,12 +313,7 @@ public:
     }
 
 private:
-    std::shared_ptr<Connection> find(DeviceHandle h)
-    {
-        std::lock_guard lock(mutex_);
-        auto it = connections_.find(h);
-        return it == connections_.end() ? nullptr : it->second;
-    }
+    std::shared_ptr<Connection> find(DeviceHandle h) { return connections_.find(h); }
 
     // Takes what the socket holds now (rxMutex held), answering the telnet
     // negotiation as it goes.
@@ -389,8 +347,7 @@ private:
             sendControl(c, replies);
     }
 
-    std::mutex mutex_;
-    std::unordered_map<DeviceHandle, std::shared_ptr<Connection>> connections_;
+    HandleTable<Connection> connections_;
 };
 
 } // namespace

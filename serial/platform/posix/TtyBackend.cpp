@@ -2,20 +2,16 @@
 // exclusivity, flock so that a second opening of the device fails.
 #include "../SerialBackend.h"
 #include "CustomSpeed.h"
+#include "PosixIo.h"
 
-#include <algorithm>
 #include <atomic>
 #include <cerrno>
 #include <memory>
-#include <chrono>
-#include <cstring>
 #include <mutex>
-#include <unordered_map>
 
 #include <fcntl.h>
 #include <linux/capability.h>
 #include <sched.h>
-#include <poll.h>
 #include <sys/file.h>
 #include <sys/ioctl.h>
 #include <sys/resource.h>
@@ -75,6 +71,7 @@ bool mayRaiseNice()
 }
 
 struct Device {
+    std::mutex mutex;  // timeouts
     Timeouts timeouts;
     // Raised by an aborting purge: writes under way give up at their next look.
     std::atomic<std::uint64_t> aborts{0};
@@ -102,8 +99,7 @@ public:
             errorCode = failure;
             return kInvalidHandle;
         }
-        std::lock_guard lock(mutex_);
-        devices_[fd] = std::make_shared<Device>();
+        devices_.add(fd, std::make_shared<Device>());
         return fd;
     }
 
@@ -179,11 +175,11 @@ public:
 
     bool applyTimeouts(DeviceHandle h, const Timeouts& t) override
     {
-        std::lock_guard lock(mutex_);
-        auto it = devices_.find(toFd(h));
-        if (it == devices_.end())
+        const std::shared_ptr<Device> device = devices_.find(h);
+        if (!device)
             return false;
-        it->second->timeouts = t;
+        std::lock_guard lock(device->mutex);
+        device->timeouts = t;
         return true;
     }
 
@@ -195,52 +191,16 @@ public:
 
     std::size_t write(DeviceHandle h, const void* data, std::size_t size) override
     {
-        const int fd = toFd(h);
-        std::shared_ptr<Device> device = find(fd);
+        const std::shared_ptr<Device> device = devices_.find(h);
         if (!device)
             return 0;
         Timeouts t;
         {
-            std::lock_guard lock(mutex_);
+            std::lock_guard lock(device->mutex);
             t = device->timeouts;
         }
         const std::uint64_t aborts = device->aborts.load();
-        using Clock = std::chrono::steady_clock;
-        const bool bounded = t.writeTotalConstant != 0 || t.writeTotalMultiplier != 0;
-        const auto limitMs = std::chrono::milliseconds(
-            static_cast<std::int64_t>(t.writeTotalConstant)
-            + static_cast<std::int64_t>(t.writeTotalMultiplier) * static_cast<std::int64_t>(size));
-        const auto deadline = Clock::now() + limitMs;
-
-        const auto* bytes = static_cast<const unsigned char*>(data);
-        std::size_t done = 0;
-        while (done < size) {
-            const ssize_t n = ::write(fd, bytes + done, size - done);
-            if (n > 0) {
-                done += static_cast<std::size_t>(n);
-                continue;
-            }
-            if (n < 0 && errno == EINTR)
-                continue;
-            if (n < 0 && errno != EAGAIN && errno != EWOULDBLOCK)
-                break; // EIO once the device is gone: the count so far
-            if (device->aborts.load() != aborts)
-                break;
-            int waitMs = kAbortLookMs;
-            if (bounded) {
-                const auto left = std::chrono::ceil<std::chrono::milliseconds>(deadline - Clock::now()).count();
-                if (left <= 0)
-                    break;
-                waitMs = static_cast<int>(std::min<std::int64_t>(left, kAbortLookMs));
-            }
-            pollfd p{fd, POLLOUT, 0};
-            const int r = ::poll(&p, 1, waitMs);
-            if (r < 0 && errno == EINTR)
-                continue;
-            if (r < 0 || (p.revents & (POLLERR | POLLHUP | POLLNVAL)) != 0)
-                break;
-        }
-        return done;
+        return writeWithin(toFd(h), ::write, data, size, writeDeadline(t, size), device->aborts, aborts);
     }
 
     std::int64_t bytesWaiting(DeviceHandle h) override
@@ -285,7 +245,7 @@ public:
     bool purge(DeviceHandle h, unsigned what) override
     {
         if (what & PurgeTxAbort) {
-            if (const auto device = find(toFd(h)))
+            if (const auto device = devices_.find(h))
                 device->aborts.fetch_add(1);
         }
         const bool rx = (what & (PurgeRxAbort | PurgeRxClear)) != 0;
@@ -319,20 +279,13 @@ public:
     bool close(DeviceHandle h) override
     {
         const int fd = toFd(h);
-        {
-            std::lock_guard lock(mutex_);
-            devices_.erase(fd);
-        }
+        devices_.take(h);
         // The exclusive flag outlives our descriptor when others hold the terminal open.
         ::ioctl(fd, TIOCNXCL);
         return ::close(fd) == 0;
     }
 
-    std::string errorText(int errorCode) override
-    {
-        char buf[256];
-        return ::strerror_r(errorCode, buf, sizeof buf);
-    }
+    std::string errorText(int errorCode) override { return systemErrorText(errorCode); }
 
     bool beginTimerPeriod(unsigned) override { return false; }
     bool endTimerPeriod(unsigned) override { return false; }
@@ -363,17 +316,7 @@ public:
     }
 
 private:
-    static constexpr int kAbortLookMs = 20;
-
-    std::shared_ptr<Device> find(int fd)
-    {
-        std::lock_guard lock(mutex_);
-        auto it = devices_.find(fd);
-        return it == devices_.end() ? nullptr : it->second;
-    }
-
-    std::mutex mutex_;  // devices_ and every Device's timeouts
-    std::unordered_map<int, std::shared_ptr<Device>> devices_;
+    HandleTable<Device> devices_;
 };
 
 } // namespace
