@@ -11,6 +11,7 @@
 #include <QTest>
 
 #include <initializer_list>
+#include <memory>
 
 #include "CanvasWidget.h"
 #include "MainWindow.h"
@@ -18,6 +19,27 @@
 #include "image/Canvas.h"
 
 namespace pixel {
+
+// The window on the test's working place, shown offscreen, what it told at
+// start forgotten.
+inline void openWindow(TestEnvironment& env, std::unique_ptr<TForm1>& form)
+{
+    form.reset(new TForm1(&env.seams));
+    form->show();
+    QVERIFY(QTest::qWaitForWindowExposed(form.get()));
+    env.seams.clear();
+}
+
+// Closes the window and its working place; an error the window showed fails
+// the test unless the test expected some.
+inline void closeWindow(std::unique_ptr<TestEnvironment>& env, std::unique_ptr<TForm1>& form,
+                        bool errorsExpected = false)
+{
+    const QStringList errors = env->seams.allErrors();
+    form.reset();
+    env.reset();
+    QVERIFY2(errors.isEmpty() || errorsExpected, qPrintable(errors.join('\n')));
+}
 
 // One mouse event delivered to the widget as the window system would, with
 // the left button held for press, move and double-click.

@@ -37,18 +37,10 @@ private slots:
     void init()
     {
         env.reset(new TestEnvironment);
-        form.reset(new TForm1(&env->seams));
-        form->show();
-        QVERIFY(QTest::qWaitForWindowExposed(form.get()));
-        env->seams.clear();
+        openWindow(*env, form);
         tool = form->codeTool;
     }
-    void cleanup()
-    {
-        QVERIFY2(env->seams.allErrors().isEmpty(), qPrintable(env->seams.allErrors().join('\n')));
-        form.reset();
-        env.reset();
-    }
+    void cleanup() { closeWindow(env, form); }
 
     void draggedNudgedCommittedAndUndone()
     {

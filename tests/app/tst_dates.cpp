@@ -65,12 +65,7 @@ class DatesTest : public QObject {
     Q_OBJECT
 private slots:
     void init() { env.reset(new TestEnvironment); }
-    void cleanup()
-    {
-        QVERIFY2(env->seams.allErrors().isEmpty(), qPrintable(env->seams.allErrors().join('\n')));
-        form.reset();
-        env.reset();
-    }
+    void cleanup() { closeWindow(env, form); }
 
     void placeYears()
     {
@@ -364,13 +359,7 @@ private slots:
     }
 
 private:
-    void open()
-    {
-        form.reset(new TForm1(&env->seams));
-        form->show();
-        QVERIFY(QTest::qWaitForWindowExposed(form.get()));
-        env->seams.clear();
-    }
+    void open() { openWindow(*env, form); }
 
     std::unique_ptr<TestEnvironment> env;
     std::unique_ptr<TForm1> form;

@@ -17,17 +17,12 @@ private slots:
     void init()
     {
         env.reset(new TestEnvironment);
-        form.reset(new TForm1(&env->seams));
-        form->show();
-        QVERIFY(QTest::qWaitForWindowExposed(form.get()));
-        env->seams.clear();
+        openWindow(*env, form);
     }
     void cleanup()
     {
-        QVERIFY2(env->seams.allErrors().isEmpty() || expectErrors, qPrintable(env->seams.allErrors().join('\n')));
+        closeWindow(env, form, expectErrors);
         expectErrors = false;
-        form.reset();
-        env.reset();
     }
 
     // The line's end pixel is not set, so a press and release without a move sets none.

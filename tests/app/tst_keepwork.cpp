@@ -58,10 +58,8 @@ private slots:
     }
     void cleanup()
     {
-        QVERIFY2(env->seams.allErrors().isEmpty() || expectErrors, qPrintable(env->seams.allErrors().join('\n')));
+        closeWindow(env, form, expectErrors);
         expectErrors = false;
-        form.reset();
-        env.reset();
     }
 
     // --- Save writes only over a bitmap of its own kind ----------------------
