@@ -15,6 +15,7 @@
 #include "image/Raster.h"
 #include "printer/Messages.h"
 #include "printer/Writer.h"
+#include "serial/PortMap.h"
 #include "serial/SerialPort.h"
 
 namespace {
@@ -64,7 +65,11 @@ void TForm1::refreshStatusLine()
 {
     if (closing_)
         return; // the window's parts are going
-    statusLine->setPort(QString::fromStdString(SerialPort1->CommPortToString(SerialPort1->Port())), connected);
+    QString port = QString::fromStdString(SerialPort1->CommPortToString(SerialPort1->Port()));
+    // A network port is told by its address: the name alone hides where the printer is.
+    if (const std::string device = SerialPort1->devicePath(); korvel::serial::isNetworkPort(device))
+        port += QStringLiteral(" — ") + QString::fromStdString(device);
+    statusLine->setPort(port, connected);
     const bool uploading = !label_send->isHidden() && !status_send->isHidden()
                            && label_send->text() == QString::fromUtf8(korvel::printer::kCaptionUploadingImage.data(),
                                                                       qsizetype(korvel::printer::kCaptionUploadingImage.size()));

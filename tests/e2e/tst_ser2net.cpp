@@ -15,6 +15,7 @@
 #include "QtHooks.h"
 #include "Ser2net.h"
 #include "SimProcess.h"
+#include "StatusLine.h"
 #include "TestSeams.h"
 #include "printer/Messages.h"
 #include "serial/PortMap.h"
@@ -173,10 +174,14 @@ private slots:
 
         form->findChild<QToolButton*>(QStringLiteral("Image13"))->click();
         QTRY_COMPARE_WITH_TIMEOUT(env.seams.allMessages().count(connected), 1, 10000);
+        // The status line tells the server's address, and that the port is connected.
+        const QString where = QStringLiteral("پورت COM30 — ") + server_.url() + QStringLiteral(": ");
+        QTRY_COMPARE(form->statusLine->portText(), where + QStringLiteral("متصل"));
         const int port = server_.port();
         server_.stop();
         // Told once, like an unplugged adapter.
         QTRY_COMPARE_WITH_TIMEOUT(env.seams.allErrors().size(), 1, 10000);
+        QTRY_COMPARE(form->statusLine->portText(), where + QStringLiteral("متصل نیست"));
         QVERIFY2(env.seams.allErrors().first().contains(QStringLiteral("COM30")), qPrintable(env.seams.allErrors().first()));
         QTest::qWait(300);
         QCOMPARE(env.seams.allErrors().size(), 1);
