@@ -53,7 +53,8 @@ StatusLine::StatusLine(QWidget* parent)
 
 void StatusLine::setPort(const QString& port, bool connected)
 {
-    const QString name = port.isEmpty() ? QStringLiteral("انتخاب نشده") : port;
+    // A port's name and address read left to right, in their place in the Persian sentence.
+    const QString name = port.isEmpty() ? QStringLiteral("انتخاب نشده") : QChar(0x2066) + port + QChar(0x2069);
     port_->setText(QStringLiteral("پورت %1: %2").arg(name, connected ? QStringLiteral("متصل") : QStringLiteral("متصل نیست")));
 }
 

@@ -174,8 +174,9 @@ private slots:
 
         form->findChild<QToolButton*>(QStringLiteral("Image13"))->click();
         QTRY_COMPARE_WITH_TIMEOUT(env.seams.allMessages().count(connected), 1, 10000);
-        // The status line tells the server's address, and that the port is connected.
-        const QString where = QStringLiteral("پورت COM30 — ") + server_.url() + QStringLiteral(": ");
+        // The status line tells the server's address, and that the port is connected;
+        // the name and the address between left-to-right isolates (U+2066 ... U+2069).
+        const QString where = QStringLiteral("پورت \u2066COM30 — %1\u2069: ").arg(server_.url());
         QTRY_COMPARE(form->statusLine->portText(), where + QStringLiteral("متصل"));
         const int port = server_.port();
         server_.stop();
