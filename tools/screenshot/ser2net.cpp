@@ -1,5 +1,6 @@
 // The window connected to the simulator through Debian's ser2net (RFC 2217 on
-// 127.0.0.1), its settings page photographed once the report has arrived:
+// 127.0.0.1), its settings page photographed once the report has arrived and
+// the status line tells the server's port connected:
 // korvel-screenshot-ser2net OUTFILE. Starts and stops both itself.
 #include <QApplication>
 #include <QComboBox>
@@ -11,6 +12,7 @@
 #include "QtHooks.h"
 #include "Ser2net.h"
 #include "SimProcess.h"
+#include "StatusLine.h"
 #include "TestSeams.h"
 #include "serial/PortMap.h"
 
@@ -48,10 +50,15 @@ int main(int argc, char** argv)
         QApplication::processEvents(QEventLoop::AllEvents, 20);
     while (t.elapsed() < 10000 && env.seams.allMessages().isEmpty())
         QApplication::processEvents(QEventLoop::AllEvents, 20);
-    // The report's values reach the track bars.
+    // The report's values reach the track bars, its reply the status line.
     for (QElapsedTimer settle; settle.isValid() ? settle.elapsed() < 500 : (settle.start(), true);)
         QApplication::processEvents(QEventLoop::AllEvents, 20);
-    std::printf("%s via %s: %s\n", qPrintable(outFile), qPrintable(server.url()),
-                qPrintable(env.seams.allMessages().join(QStringLiteral(" | "))));
+    const QString port = form.statusLine->portText();
+    std::printf("%s via %s: %s\n%s\n", qPrintable(outFile), qPrintable(server.url()),
+                qPrintable(env.seams.allMessages().join(QStringLiteral(" | "))), qPrintable(port));
+    if (port != QStringLiteral("پورت \u2066COM30 — %1\u2069: متصل").arg(server.url())) {
+        std::fprintf(stderr, "the status line does not tell the port connected\n");
+        return 1;
+    }
     return form.grab().save(outFile) ? 0 : 1;
 }
