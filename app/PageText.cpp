@@ -14,6 +14,7 @@
 #include <QTextDocument>
 #include <QToolButton>
 
+#include "printer/Conversation.h"
 #include "printer/Protocol.h"
 #include "text/Calendar.h"
 #include "text/Preview.h"
@@ -204,8 +205,12 @@ void TForm1::SpeedButton30Click()
     }
     if (!ensureConnected())
         return;
-    expectUploadRequest();
-    submitJob(korvel::printer::sendTextJob());
+    // The text of this press travels with its request; "}" finds it ready.
+    korvel::printer::Command command;
+    command.request = korvel::printer::sendTextJob();
+    command.stream = korvel::printer::textUploadJob(stream.bytes);
+    command.awaited = '}';
+    conversation->submit(std::move(command));
 }
 
 void TForm1::SpeedButton31Click()

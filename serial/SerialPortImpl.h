@@ -86,6 +86,7 @@ struct TSerialPort::Impl {
     void reapThreads();
     [[noreturn]] void raiseNotOpen() const;
     std::uint32_t send(const void* data, std::size_t size, bool passBytesToOnSend);
+    std::mutex writeMutex;
     // Runs op on the open device under its shared lock; false when there is none.
     template <class Op> bool withDevice(Op op);
 };

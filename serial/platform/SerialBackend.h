@@ -63,6 +63,8 @@ public:
     virtual bool applyBufferSizes(DeviceHandle h, std::uint32_t input, std::uint32_t output) = 0;
     // Blocks until every byte is accepted or the write time-out passes; the count accepted.
     virtual std::size_t write(DeviceHandle h, const void* data, std::size_t size) = 0;
+    // Blocks until the bytes written have left the device; false when it cannot tell.
+    virtual bool drain(DeviceHandle) { return false; }
     // Received bytes waiting; -1 when the device cannot say.
     virtual std::int64_t bytesWaiting(DeviceHandle h) = 0;
     // Never waits; the count read, -1 on failure.

@@ -280,6 +280,8 @@ public:
         return false;
     }
 
+    bool drain(DeviceHandle h) override { return ::tcdrain(toFd(h)) == 0; }
+
     bool close(DeviceHandle h) override
     {
         const int fd = toFd(h);
