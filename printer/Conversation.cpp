@@ -272,14 +272,22 @@ void Conversation::startNext()
             end(CommandEnd{CommandEnd::Dropped, entry.id, entry.command.request.name,
                            ".فرمان «" + entry.command.request.name +
                                "» فرستاده نشد، چون چاپگر در زمان مقرر آزاد نشد",
-                           {}, {}});
+                           {}, {}, {}});
             continue;
         }
         active_ = std::move(entry);
         phase_ = Phase::Request;
         phaseDeadline_ = Clock::time_point::max();
+        if (!active_->command.stream)
+            await(*active_, active_->command.request); // a quick reply may overtake the news of the write
         hand(active_->command.request, false, false);
     }
+}
+
+void Conversation::await(const Entry& entry, const Job& job)
+{
+    awaiting_.push_back(Awaiting{entry.id, job.name, job.acknowledgedBy, awaitsReport(job), entry.internal,
+                                 Clock::time_point::max()});
 }
 
 void Conversation::finishActive()
@@ -304,9 +312,10 @@ void Conversation::handleWritten(const JobResult& result, bool stream)
         }
         if (a.command.written)
             std::exchange(a.command.written, {})(result);
+        std::erase_if(awaiting_, [&](const Awaiting& w) { return w.id == a.id; });
         if (!a.internal)
             end(CommandEnd{result.cancelled ? CommandEnd::Cancelled : CommandEnd::LineError, a.id, result.jobName, {},
-                           result.error, {}});
+                           result.error, {}, {}});
         finishActive();
         if (!result.cancelled) {
             // The line failed: what waits behind would meet it too.
@@ -317,7 +326,7 @@ void Conversation::handleWritten(const JobResult& result, bool stream)
                 if (e.command.written)
                     e.command.written(r);
                 if (!e.internal)
-                    end(CommandEnd{CommandEnd::Cancelled, e.id, r.jobName, {}, {}, {}});
+                    end(CommandEnd{CommandEnd::Cancelled, e.id, r.jobName, {}, {}, {}, {}});
             }
         }
         return;
@@ -338,12 +347,14 @@ void Conversation::handleWritten(const JobResult& result, bool stream)
     }
     if (a.command.written)
         std::exchange(a.command.written, {})(result);
-    Awaiting w{a.id, job.name, job.acknowledgedBy, awaitsReport(job), a.internal, now + noReply_};
-    awaiting_.push_back(w);
-    if (w.report) {
-        phase_ = Phase::AwaitReport; // the report must not be cut by another command's bytes
-        phaseDeadline_ = w.deadline;
-        return;
+    auto w = std::find_if(awaiting_.begin(), awaiting_.end(), [&](const Awaiting& x) { return x.id == a.id; });
+    if (w != awaiting_.end()) { // else answered already
+        w->deadline = now + noReply_;
+        if (w->report) {
+            phase_ = Phase::AwaitReport; // the report must not be cut by another command's bytes
+            phaseDeadline_ = w->deadline;
+            return;
+        }
     }
     finishActive();
 }
@@ -360,6 +371,8 @@ void Conversation::handleChunk(const std::string& chunk)
     for (Effect& e : effects) {
         switch (e.kind) {
         case EffectKind::WriteRequestSettings: {
+            if (!hooks_.requestSettingsOnConnect)
+                break;
             // Asked for by the printer: next on the line, but never inside a request and its stream.
             Entry u;
             u.command.request = requestSettingsJob();
@@ -384,6 +397,7 @@ void Conversation::handleChunk(const std::string& chunk)
                 tell(effectOf(EffectKind::ProgressReset, {}, 0, kColumns));
                 tell(effectOf(EffectKind::ShowStatusSend));
             }
+            await(*active_, *active_->command.stream);
             hand(*active_->command.stream, active_->command.columnProgress, true);
             break;
         }
@@ -396,7 +410,7 @@ void Conversation::handleChunk(const std::string& chunk)
                 awaiting_.erase(it);
                 if (!a.internal)
                     end(CommandEnd{e.kind == EffectKind::ApplyReport ? CommandEnd::Answered : CommandEnd::ReportInvalid,
-                                   a.id, a.jobName, e.kind == EffectKind::ReportInvalid ? e.text : std::string(), {},
+                                   a.id, a.jobName, e.kind == EffectKind::ReportInvalid ? e.text : std::string(), {}, {},
                                    e.kind == EffectKind::ApplyReport ? std::optional<Report>(e.report) : std::nullopt});
                 if (phase_ == Phase::AwaitReport && active_ && active_->id == a.id)
                     finishActive();
@@ -415,7 +429,7 @@ void Conversation::handleChunk(const std::string& chunk)
                 awaiting_.erase(it);
                 if (!a.internal)
                     end(CommandEnd{among(a.acks, e.response) ? CommandEnd::Answered : CommandEnd::ErrorReply, a.id,
-                                   a.jobName, e.text, {}, {}});
+                                   a.jobName, e.text, {}, e.response, {}});
                 if (phase_ == Phase::AwaitReport && active_ && active_->id == a.id)
                     finishActive();
             } else if (error && active_ && phase_ == Phase::AwaitStream) {
@@ -426,7 +440,8 @@ void Conversation::handleChunk(const std::string& chunk)
                     r.error = "the printer answered \"" + e.response + "\"";
                     std::exchange(active_->command.written, {})(r);
                 }
-                end(CommandEnd{CommandEnd::ErrorReply, active_->id, active_->command.request.name, e.text, {}, {}});
+                end(CommandEnd{CommandEnd::ErrorReply, active_->id, active_->command.request.name, e.text, {},
+                               e.response, {}});
                 finishActive();
             }
             break;
@@ -452,7 +467,7 @@ void Conversation::timers(Clock::time_point now)
                     awaiting_.erase(it);
                     if (!a.internal)
                         end(CommandEnd{among(a.acks, e.response) ? CommandEnd::Answered : CommandEnd::ErrorReply, a.id,
-                                       a.jobName, e.text, {}, {}});
+                                       a.jobName, e.text, {}, e.response, {}});
                 }
             } else {
                 tell(e);
@@ -471,7 +486,7 @@ void Conversation::timers(Clock::time_point now)
         const Awaiting a = *it;
         it = awaiting_.erase(it);
         if (!a.internal)
-            end(CommandEnd{CommandEnd::NoReply, a.id, a.jobName, {}, {}, {}});
+            end(CommandEnd{CommandEnd::NoReply, a.id, a.jobName, {}, {}, {}, {}});
         if (phase_ == Phase::AwaitReport && active_ && active_->id == a.id)
             finishActive();
     }
@@ -485,7 +500,7 @@ void Conversation::timers(Clock::time_point now)
                 std::exchange(active_->command.written, {})(r);
             if (!active_->internal)
                 end(CommandEnd{CommandEnd::NoReply, active_->id, active_->command.request.name,
-                               std::string(kMsgNoReply), {}, {}});
+                               std::string(kMsgNoReply), {}, {}, {}});
         }
         finishActive();
     }
@@ -503,7 +518,7 @@ void Conversation::timers(Clock::time_point now)
             e.command.written(r);
         end(CommandEnd{CommandEnd::Dropped, e.id, e.command.request.name,
                        ".فرمان «" + e.command.request.name + "» فرستاده نشد، چون چاپگر در زمان مقرر آزاد نشد", {},
-                       {}});
+                       {}, {}});
     }
 }
 
@@ -527,7 +542,7 @@ void Conversation::cancelEverything()
         if (e.command.written)
             std::exchange(e.command.written, {})(r);
         if (!e.internal)
-            end(CommandEnd{CommandEnd::Cancelled, e.id, r.jobName, {}, {}, {}});
+            end(CommandEnd{CommandEnd::Cancelled, e.id, r.jobName, {}, {}, {}, {}});
     };
     if (active_) {
         if (phase_ == Phase::Stream && active_->command.columnProgress) {
@@ -541,7 +556,7 @@ void Conversation::cancelEverything()
         cancel(e);
     for (const Awaiting& a : std::exchange(awaiting_, {}))
         if (!a.internal)
-            end(CommandEnd{CommandEnd::Cancelled, a.id, a.jobName, {}, {}, {}});
+            end(CommandEnd{CommandEnd::Cancelled, a.id, a.jobName, {}, {}, {}, {}});
 }
 
 } // namespace korvel::printer

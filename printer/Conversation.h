@@ -41,6 +41,7 @@ struct CommandEnd {
     std::string jobName;
     std::string message;  // Persian: the reply's message, or why the command failed
     std::string error;    // English detail for a line error
+    std::string reply;    // the response that ended it
     std::optional<Report> report;
 };
 
@@ -58,6 +59,8 @@ struct ConversationHooks {
     std::function<void(const Effect&)> effect;       // in order, never two at once
     std::function<void(const CommandEnd&)> ended;
     std::function<void()> stateChanged;               // read state()
+    // Write "u" when the printer acknowledges a connection, as the window does.
+    bool requestSettingsOnConnect = true;
 };
 
 // A queued command is dropped when it has waited longer than the line time of
@@ -114,6 +117,7 @@ private:
     void handleWritten(const JobResult& result, bool stream);
     void startNext();
     void finishActive();
+    void await(const Entry& entry, const Job& job);
     void hand(const Job& job, bool columns, bool stream);
     void end(CommandEnd end);
     void tell(const Effect& effect);

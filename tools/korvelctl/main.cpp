@@ -282,18 +282,14 @@ int cmdSendText(const Context& ctx, const Args& a)
     ctl::Session session(ctx.port, ctx.timeout);
     if (ctl::Outcome c = session.connect(); c.kind != ctl::Outcome::Acknowledged)
         return report(c);
-    if (ctl::Outcome o = session.command(printer::sendTextJob()); o.kind != ctl::Outcome::Acknowledged)
-        return report(o);
     // "@" may share the chunk of "r" (and then comes first among its effects).
-    std::optional<std::string> ready;
-    session.setObserver([&ready](const printer::Effect& e) {
-        if (e.kind == printer::EffectKind::Message && e.response == "@")
-            ready = e.text;
-    });
-    const ctl::Outcome o = session.upload(printer::textUploadJob(stream.bytes), {"r"});
+    printer::Job upload = printer::textUploadJob(stream.bytes);
+    upload.acknowledgedBy = {"r"}; // "@" is printed after it
+    const ctl::Outcome o = session.request(printer::sendTextJob(), std::move(upload), '}', false);
     if (o.kind != ctl::Outcome::Acknowledged)
         return report(o);
     std::cout << o.message << '\n';
+    std::optional<std::string> ready;
     if (!ready) {
         if (ctl::Outcome r = session.expect({"@"}); r.kind == ctl::Outcome::Acknowledged)
             ready = r.message;
@@ -360,16 +356,14 @@ int cmdSendImage(const Context& ctx, const Args& a)
     ctl::Session session(ctx.port, ctx.timeout);
     if (ctl::Outcome c = session.connect(); c.kind != ctl::Outcome::Acknowledged)
         return report(c);
-    if (ctl::Outcome o = session.command(printer::sendPictureJob()); o.kind != ctl::Outcome::Acknowledged)
-        return report(o);
     ProgressBar bar(image::kColumns);
-    bar.show(0);
-    // Writes: "240", then 22 values a column.
-    const ctl::Outcome o = session.upload(printer::imageUploadJob(values), {"pload"},
-                                          [&bar](std::size_t done, std::size_t) {
-                                              if (done > 1)
-                                                  bar.show(int((done - 1) / image::kPositions));
-                                          });
+    // The bar follows the wire, column by column.
+    session.setObserver([&bar](const printer::Effect& e) {
+        if (e.kind == printer::EffectKind::ProgressReset || e.kind == printer::EffectKind::ProgressPosition)
+            bar.show(e.position);
+    });
+    const ctl::Outcome o = session.request(printer::sendPictureJob(), printer::imageUploadJob(values), '(', true);
+    session.setObserver({});
     bar.finish();
     return report(o);
 }
@@ -392,14 +386,14 @@ int cmdStoreImage(const Context& ctx, const Args& a)
             bar.emplace(e.maximum);
             bar->show(e.position);
             done = e.position;
-        } else if (e.kind == EffectKind::AppendLog && bar) {
-            // Every "%" is a step, also when several share a chunk (the
-            // window moves once a chunk). The chunk of "v" still counts.
-            done += int(std::count(e.text.begin(), e.text.end(), '%'));
+        } else if (e.kind == EffectKind::ProgressAdvance && bar) {
+            // Each "%" once: those after "w" in its chunk are counted by the reset.
+            done += std::max(1, e.position);
             bar->show(done);
         }
     });
     const ctl::Outcome o = session.command(printer::storePictureJob(slot));
+    session.setObserver({});
     bar.reset();
     return report(o);
 }
