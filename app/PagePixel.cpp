@@ -640,6 +640,11 @@ void TForm1::SpeedButton26Click()
         return;
     if (!guarded([this] { setpic(); }))
         return;
+    if (conversation->state().current == "image upload") {
+        // Rasterising hid the bar of the picture still crossing the wire.
+        label_send->show();
+        status_send->show();
+    }
     // The picture of this press travels with its request: a later press cannot change it.
     const std::vector<int> values(columnBuffer.begin(), columnBuffer.begin() + image::kValues);
     printer::Command command;
