@@ -27,6 +27,7 @@
 #include <optional>
 #include <stdexcept>
 #include <string>
+#include <thread>
 #include <vector>
 
 using namespace korvel;
@@ -57,9 +58,18 @@ int report(const ctl::Outcome& o)
     }
 }
 
+// While a script is read, the commands are collected instead of sent.
+std::vector<printer::Command>* g_script = nullptr;
+
 // Connect, then write the job and wait for its acknowledgement.
 int sendCommand(const Context& ctx, printer::Job job)
 {
+    if (g_script) {
+        printer::Command c;
+        c.request = std::move(job);
+        g_script->push_back(std::move(c));
+        return kOk;
+    }
     ctl::Session session(ctx.port, ctx.timeout);
     if (ctl::Outcome c = session.connect(); c.kind != ctl::Outcome::Acknowledged)
         return report(c);
@@ -473,6 +483,141 @@ int cmdExpiryDays(const Context& ctx, const Args& a)
     return sendCommand(ctx, printer::expiryDaysJob(image::expiryDaysParameter(days)));
 }
 
+const std::vector<Command>& commands();
+
+// "a b \"c d\"" into a, b and c d.
+Args splitLine(const std::string& line)
+{
+    Args out;
+    std::string word;
+    bool quoted = false, any = false;
+    for (char c : line) {
+        if (c == '"') {
+            quoted = !quoted;
+            any = true;
+        } else if (!quoted && std::isspace(static_cast<unsigned char>(c))) {
+            if (any)
+                out.push_back(word);
+            word.clear();
+            any = false;
+        } else {
+            word += c;
+            any = true;
+        }
+    }
+    if (quoted)
+        throw Usage("unclosed quote in \"" + line + "\"");
+    if (any)
+        out.push_back(word);
+    return out;
+}
+
+int cmdRun(const Context& ctx, const Args& a)
+{
+    QFile file(QFile::decodeName(a[0].c_str()));
+    if (!file.open(QIODevice::ReadOnly))
+        throw Usage(a[0] + ": " + file.errorString().toStdString());
+    // Every line is read and built before anything is sent: a bad line sends nothing.
+    struct Step {
+        std::optional<printer::Command> command;
+        double waitSeconds = 0;
+        std::string line;
+    };
+    std::vector<Step> steps;
+    int number = 0;
+    for (const QByteArray& raw : file.readAll().split('\n')) {
+        ++number;
+        std::string line = raw.toStdString();
+        if (const auto hash = line.find('#'); hash != std::string::npos)
+            line.erase(hash);
+        const Args words = splitLine(line);
+        if (words.empty())
+            continue;
+        const std::string where = a[0] + ":" + std::to_string(number) + ": ";
+        if (words[0] == "wait") {
+            if (words.size() != 2)
+                throw Usage(where + "wait SECONDS");
+            double seconds = -1;
+            try {
+                seconds = std::stod(words[1]);
+            } catch (const std::exception&) {
+            }
+            if (!(seconds >= 0 && seconds <= 3600))
+                throw Usage(where + "wait wants 0 to 3600 seconds, not \"" + words[1] + "\"");
+            steps.push_back(Step{std::nullopt, seconds, line});
+            continue;
+        }
+        const Args args(words.begin() + 1, words.end());
+        printer::Command c;
+        if (words[0] == "send-text") {
+            const text::TextStream stream = textStream(args);
+            c.request = printer::sendTextJob();
+            c.stream = printer::textUploadJob(stream.bytes);
+            c.awaited = '}';
+        } else if (words[0] == "send-image") {
+            if (args.size() != 1)
+                throw Usage(where + "send-image FILE");
+            const std::vector<int> raster = pictureValues(args[0]);
+            c.request = printer::sendPictureJob();
+            c.stream = printer::imageUploadJob(std::vector<std::int32_t>(raster.begin(), raster.end()));
+            c.awaited = '(';
+            c.columnProgress = true;
+        } else if (words[0] == "store-image" && args.size() == 1) {
+            c.request = printer::storePictureJob(parseSlot(args[0]));
+        } else if (words[0] == "settings" && args.empty()) {
+            c.request = printer::requestSettingsJob();
+        } else if (words[0] == "connect" && args.empty()) {
+            c.request = printer::connectJob();
+        } else {
+            const Command* cmd = nullptr;
+            for (const Command& k : commands())
+                if (words[0] == k.name && k.needsPort && words[0] != "run")
+                    cmd = &k;
+            if (!cmd)
+                throw Usage(where + "\"" + words[0] + "\" cannot be scripted");
+            if (args.size() < cmd->minArgs || args.size() > cmd->maxArgs)
+                throw Usage(where + "usage: " + cmd->name + " " + cmd->args);
+            std::vector<printer::Command> got;
+            g_script = &got;
+            try {
+                cmd->run(ctx, args);
+            } catch (...) {
+                g_script = nullptr;
+                throw;
+            }
+            g_script = nullptr;
+            if (got.size() != 1)
+                throw Usage(where + "\"" + words[0] + "\" cannot be scripted");
+            c = std::move(got.front());
+        }
+        steps.push_back(Step{std::move(c), 0, line});
+    }
+
+    ctl::Session session(ctx.port, ctx.timeout);
+    if (ctl::Outcome o = session.connect(); o.kind != ctl::Outcome::Acknowledged)
+        return report(o);
+    // Each command is given at once, queued behind the work in progress, as a press would be.
+    std::vector<std::pair<std::uint64_t, std::string>> given;
+    for (Step& step : steps) {
+        if (!step.command) {
+            std::this_thread::sleep_for(std::chrono::duration<double>(step.waitSeconds));
+            continue;
+        }
+        given.emplace_back(session.submit(std::move(*step.command)), step.line);
+    }
+    int worst = kOk;
+    for (const auto& [id, line] : given) {
+        const ctl::Outcome o = session.wait(id);
+        if (o.report) {
+            const printer::Report& r = *o.report;
+            std::cout << "ink " << r.ink.text << "\ncount " << r.count.text << "\ndelay-after " << r.delayAfter.text
+                      << "\ninitial-delay " << r.initialDelay.text << "\nresolution " << r.resolution.text << '\n';
+        }
+        worst = std::max(worst, report(o));
+    }
+    return worst;
+}
+
 const std::vector<Command>& commands()
 {
     static const std::vector<Command> table{
@@ -498,6 +643,8 @@ const std::vector<Command>& commands()
          "production|expiry --calendar solar|gregorian --slot N --size D [--year X,Y] [--month X,Y] [--day X,Y]",
          "where the printer prints a date", 7, 13, true, cmdLayout},
         {"expiry-days", "N", "days from production to expiry (0 to 999)", 1, 1, true, cmdExpiryDays},
+        {"run", "FILE", "the commands of FILE, one a line (# comment, wait SECONDS), each queued at once", 1, 1,
+         true, cmdRun},
     };
     return table;
 }
