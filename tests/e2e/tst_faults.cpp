@@ -285,6 +285,9 @@ private slots:
         openWindow();
         click("Image13");
         QTRY_VERIFY_WITH_TIMEOUT(env->seams.allMessages().contains(msg(kMsgConnected)), 5000);
+        // Every box stays open a while: the printer's "(" for the second picture
+        // comes while the first one's box is open, and is answered at once.
+        env->seams.holdMs = 1500;
         QList<int> positions;
         connect(form->status_send, &QProgressBar::valueChanged, [&](int v) { positions << v; });
         QElapsedTimer clock;
