@@ -66,11 +66,16 @@ void TForm1::startConversation()
         postToUi([this, e, epoch] { onCommandEnd(e, epoch); });
     };
     hooks.stateChanged = [this] {
-        // The line moves faster than the window repaints: one refresh in flight, showing the newest.
+        // The line moves faster than anyone reads: one refresh in flight, at most ten a
+        // second, showing the newest; the UI thread's time is the writer's on two cores.
         if (!lineStatePosted_.exchange(true))
             postToUi([this] {
-                lineStatePosted_ = false;
-                showLineState();
+                const int wait = std::max(0, 100 - int(lineStateShown_.elapsed()));
+                QTimer::singleShot(lineStateShown_.isValid() ? wait : 0, this, [this] {
+                    lineStatePosted_ = false;
+                    lineStateShown_.start();
+                    showLineState();
+                });
             });
     };
     conversation = std::make_unique<printer::Conversation>(lineIo(), std::move(hooks));

@@ -3,6 +3,7 @@
 #pragma once
 
 #include <QDate>
+#include <QElapsedTimer>
 #include <QFont>
 #include <QImage>
 #include <QPoint>
@@ -275,6 +276,7 @@ private:
     std::deque<std::pair<QString, bool>> pendingMessages_;
     bool showingMessage_ = false;
     std::atomic<bool> lineStatePosted_{false};
+    QElapsedTimer lineStateShown_;
     std::atomic<bool> closing_{false};
 
     std::unique_ptr<UiSeams> ownSeams_;

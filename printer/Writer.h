@@ -43,7 +43,7 @@ struct LineIo {
 };
 
 // How far the writer may run ahead of the wire.
-inline constexpr std::size_t kBytesAhead = 4;
+inline constexpr std::size_t kBytesAhead = 12;
 
 // The time `bytes` bytes take on a line of `bitsPerSecond` (8N1).
 std::chrono::microseconds lineTime(std::size_t bytes, int bitsPerSecond);
