@@ -10,6 +10,7 @@ namespace korvel::printer {
 namespace {
 
 constexpr int kColumnValues = 22;
+constexpr std::chrono::milliseconds kSenderGrace{50};
 constexpr int kColumns = 240;
 
 bool among(const std::vector<std::string>& list, std::string_view text)
@@ -153,7 +154,7 @@ void Conversation::handle(Event& event)
     case Event::Reset:
         cancelEverything();
         dispatch_ = DispatchState{};
-        flushAt_ = noReplyAt_ = Clock::time_point::max();
+        flushAt_ = noReplyAt_ = requestSettingsAt_ = Clock::time_point::max();
         break;
     }
 }
@@ -333,6 +334,8 @@ void Conversation::handleWritten(const JobResult& result, bool stream)
     }
     const auto now = Clock::now();
     const Job& job = streaming ? *a.command.stream : a.command.request;
+    if (job.acknowledgedBy == connectJob().acknowledgedBy)
+        connectedAt_ = now;
     if (job.startsNoReplyTimer && noReplyAt_ == Clock::time_point::max())
         noReplyAt_ = now + noReply_;
     if (phase_ == Phase::Request && a.command.stream) {
@@ -370,16 +373,14 @@ void Conversation::handleChunk(const std::string& chunk)
     flushAt_ = dispatch_.heldBack.empty() ? Clock::time_point::max() : Clock::now() + kHeldBackFlush;
     for (Effect& e : effects) {
         switch (e.kind) {
-        case EffectKind::WriteRequestSettings: {
+        case EffectKind::WriteRequestSettings:
             if (!hooks_.requestSettingsOnConnect)
                 break;
-            // Asked for by the printer: next on the line, but never inside a request and its stream.
-            Entry u;
-            u.command.request = requestSettingsJob();
-            u.internal = true;
-            queue_.push_front(std::move(u));
+            if (Clock::now() < connectedAt_ + kSenderGrace)
+                requestSettingsAt_ = connectedAt_ + kSenderGrace;
+            else
+                queueSettingsRequest();
             break;
-        }
         case EffectKind::StartTextUpload:
         case EffectKind::StartImageUpload: {
             const char want = e.kind == EffectKind::StartTextUpload ? '}' : '(';
@@ -452,8 +453,21 @@ void Conversation::handleChunk(const std::string& chunk)
     }
 }
 
+void Conversation::queueSettingsRequest()
+{
+    // Asked for by the printer: next on the line, but never inside a request and its stream.
+    Entry u;
+    u.command.request = requestSettingsJob();
+    u.internal = true;
+    queue_.push_front(std::move(u));
+}
+
 void Conversation::timers(Clock::time_point now)
 {
+    if (now >= requestSettingsAt_) {
+        requestSettingsAt_ = Clock::time_point::max();
+        queueSettingsRequest();
+    }
     if (now >= flushAt_) {
         flushAt_ = Clock::time_point::max();
         for (const Effect& e : flushHeldBack(dispatch_))
@@ -524,7 +538,7 @@ void Conversation::timers(Clock::time_point now)
 
 Conversation::Clock::time_point Conversation::nextDeadline() const
 {
-    Clock::time_point t = std::min({flushAt_, noReplyAt_, phaseDeadline_});
+    Clock::time_point t = std::min({flushAt_, noReplyAt_, phaseDeadline_, requestSettingsAt_});
     for (const Awaiting& a : awaiting_)
         t = std::min(t, a.deadline);
     for (const Entry& e : queue_)

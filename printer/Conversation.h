@@ -154,6 +154,11 @@ private:
     std::vector<Awaiting> awaiting_;
     Clock::time_point flushAt_ = Clock::time_point::max();
     Clock::time_point noReplyAt_ = Clock::time_point::max();
+    // The "u" of a connection waits this long after the "!" crossed, so that the command
+    // whose press made the connection goes right after the "!".
+    Clock::time_point connectedAt_{};
+    Clock::time_point requestSettingsAt_ = Clock::time_point::max();
+    void queueSettingsRequest();
 
     std::thread thread_;
 };
