@@ -50,7 +50,12 @@ Upload upload(Bench& b, int timeoutMs)
     QObject::disconnect(watch);
     if (u.requested < 0)
         fail(kName, QStringLiteral("the request for the stream was not seen"));
-    const QJsonObject t = b.sim->last(QStringLiteral("T"));
+    // The simulator logs the text after its replies: wait for the line.
+    QJsonObject t;
+    waitUntil([&] {
+        t = b.sim->last(QStringLiteral("T"));
+        return t.value(QStringLiteral("codes")).toInt() == kCodes;
+    }, 3000);
     if (!t.value(QStringLiteral("ok")).toBool() || t.value(QStringLiteral("codes")).toInt() != kCodes ||
         t.value(QStringLiteral("length")).toInt() != kCodes)
         fail(kName, QStringLiteral("the simulator did not take the whole text: codes %1, length %2")
