@@ -17,11 +17,14 @@
 #include <QThread>
 #include <QTimer>
 
+#include <future>
+#include <stdexcept>
+
 #include "image/Raster.h"
 #include "printer/Messages.h"
 #include "printer/Protocol.h"
 #include "printer/SettingsFile.h"
-#include "printer/Writer.h"
+#include "printer/Conversation.h"
 #include "serial/SerialPort.h"
 #include "text/Stream.h"
 
@@ -47,17 +50,59 @@ void TForm1::writeSettingsFile()
     printer::writeSettingsFile(printer::kSettingsFileName, comboportselect->currentIndex());
 }
 
+korvel::printer::LineIo TForm1::lineIo()
+{
+    korvel::serial::TSerialPort* port = SerialPort1.get();
+    return printer::LineIo{[port](const std::string& bytes) { return port->SendString(bytes); },
+                           [port] { return port->Drain(); },
+                           [port] { return int(port->BaudRateToInt(port->BaudRate())); }};
+}
+
+void TForm1::startConversation()
+{
+    printer::ConversationHooks hooks;
+    hooks.effect = [this](const printer::Effect& e) { postToUi([this, e] { applyEffect(e); }); };
+    hooks.ended = [this](const printer::CommandEnd& e) {
+        const unsigned epoch = lineEpoch_;
+        postToUi([this, e, epoch] { onCommandEnd(e, epoch); });
+    };
+    hooks.stateChanged = [this] {
+        // The line moves faster than anyone reads: one refresh in flight, at most ten a
+        // second, showing the newest; the UI thread's time is the writer's on two cores.
+        if (!lineStatePosted_.exchange(true))
+            postToUi([this] {
+                const int wait = std::max(0, 100 - int(lineStateShown_.elapsed()));
+                QTimer::singleShot(lineStateShown_.isValid() ? wait : 0, this, [this] {
+                    lineStatePosted_ = false;
+                    lineStateShown_.start();
+                    showLineState();
+                });
+            });
+    };
+    conversation = std::make_unique<printer::Conversation>(lineIo(), std::move(hooks));
+}
+
 void TForm1::bl_connect()
 {
     writeSettingsFile();
+    // Whatever the old line carried is cut short before the port closes under it.
+    conversation->reset();
+    connected = false;
     SerialPort1->Close();
     ++lineEpoch_; // what is still told of the old line is stale
     SerialPort1->setPort(serial::TCommPort(comboportselect->currentIndex() + 1));
     SerialPort1->Open();
+    // Connected once the "!" has gone out, not before.
+    auto written = std::make_shared<std::promise<printer::JobResult>>();
+    std::future<printer::JobResult> done = written->get_future();
+    printer::Command command;
+    command.request = printer::connectJob();
+    command.written = [written](const printer::JobResult& r) { written->set_value(r); };
+    connectId_ = conversation->submit(std::move(command));
+    const printer::JobResult result = done.get();
+    if (!result.ok)
+        throw std::runtime_error(result.error.empty() ? result.jobName + " was cancelled" : result.error);
     connected = true;
-    uploadRequestsPending_ = 0;
-    settingsRequestDeferred_ = false;
-    submitJob(printer::connectJob());
 }
 
 bool TForm1::ensureConnected()
@@ -75,24 +120,28 @@ bool TForm1::sendCommand(printer::Job job)
 
 void TForm1::submitJob(printer::Job job)
 {
-    const bool startsTimer = job.startsNoReplyTimer;
-    const unsigned epoch = lineEpoch_;
-    writer->submit(std::move(job), [this, startsTimer, epoch](const printer::JobResult& result) {
-        postToUi([this, result, startsTimer, epoch] { onJobDone(result, startsTimer, epoch); });
-    });
+    printer::Command command;
+    command.request = std::move(job);
+    conversation->submit(std::move(command));
 }
 
-void TForm1::onJobDone(const printer::JobResult& result, bool startsNoReplyTimer, unsigned epoch)
+void TForm1::onCommandEnd(const printer::CommandEnd& end, unsigned epoch)
 {
-    if (result.ok) {
-        // A line already reported lost will not answer; the operator knows.
-        if (startsNoReplyTimer && !Timer2->isActive() && lostEpoch_ != epoch)
-            Timer2->start();
+    if (closing_)
         return;
+    switch (end.kind) {
+    case printer::CommandEnd::LineError:
+        if (end.id != connectId_) // the connection raises its own error
+            reportWriteFailure(end.jobName, end.error, epoch);
+        break;
+    case printer::CommandEnd::Dropped:
+    case printer::CommandEnd::NoReply:
+        if (!end.message.empty())
+            showMessage(fromUtf8(end.message));
+        break;
+    default:
+        break; // the reply's own message has been shown
     }
-    if (result.cancelled || closing_)
-        return;
-    reportWriteFailure(result.jobName, result.error, epoch);
 }
 
 bool TForm1::claimLineLoss(unsigned epoch)
@@ -100,19 +149,18 @@ bool TForm1::claimLineLoss(unsigned epoch)
     return epoch == lineEpoch_ && lostEpoch_.exchange(epoch) != epoch;
 }
 
-void TForm1::deviceLost()
+void TForm1::deviceLost(serial::TCommPort lost)
 {
     if (closing_)
         return;
     const unsigned epoch = lineEpoch_;
-    postToUi([this, epoch] {
+    const QString name = QString::fromStdString(SerialPort1->CommPortToString(lost));
+    postToUi([this, epoch, name] {
         if (closing_ || !claimLineLoss(epoch))
             return;
         connected = false;
-        writer->cancelPending();
-        Timer2->stop();
-        seams().error(this, QStringLiteral(".ارتباط با چاپگر روی %1 قطع شد")
-                                .arg(QString::fromStdString(SerialPort1->CommPortToString(SerialPort1->Port()))));
+        conversation->reset();
+        showError(QStringLiteral(".ارتباط با چاپگر روی %1 قطع شد").arg(name));
     });
 }
 
@@ -121,15 +169,37 @@ void TForm1::reportWriteFailure(const std::string& jobName, const std::string& e
     // One failure of a line is told once, whichever write or poll meets it first.
     if (!claimLineLoss(epoch))
         return;
-    // The line is no longer to be trusted: what is queued behind would fail too,
-    // and the next command must connect again.
+    // The line is no longer to be trusted; the next command must connect again.
     connected = false;
-    writer->cancelPending();
-    const QString text = QStringLiteral(".فرمان «%1» به چاپگر نرسید\n%2").arg(fromUtf8(jobName), QString::fromLocal8Bit(error.c_str()));
-    if (QThread::currentThread() == thread())
-        seams().error(this, text);
-    else
-        runOnUi([this, text] { seams().error(this, text); });
+    showError(QStringLiteral(".فرمان «%1» به چاپگر نرسید\n%2").arg(fromUtf8(jobName), QString::fromLocal8Bit(error.c_str())));
+}
+
+void TForm1::showMessage(const QString& text, bool error)
+{
+    // One box at a time, in arrival order; the printer never waits for them.
+    pendingMessages_.push_back({text, error});
+    if (showingMessage_)
+        return;
+    showingMessage_ = true;
+    while (!pendingMessages_.empty() && !closing_) {
+        const auto [next, isError] = pendingMessages_.front();
+        pendingMessages_.pop_front();
+        if (isError)
+            seams().error(this, next);
+        else
+            seams().message(this, next);
+    }
+    showingMessage_ = false;
+}
+
+void TForm1::showError(const QString& text) { showMessage(text, true); }
+
+void TForm1::showLineState()
+{
+    const printer::ConversationState s = conversation->state();
+    refreshStatusLine();
+    emit lineStateChanged(fromUtf8(s.current), qint64(s.bytesDone), qint64(s.bytesTotal), s.queued,
+                          QString::fromLatin1(s.lastReply.data(), qsizetype(s.lastReply.size())));
 }
 
 void TForm1::Image13Click()
@@ -148,7 +218,7 @@ void TForm1::comboportselectChange()
 void TForm1::Timer2Timer()
 {
     Timer2->stop();
-    seams().message(this, fromUtf8(printer::kMsgNoReply));
+    showMessage(fromUtf8(printer::kMsgNoReply));
 }
 
 void TForm1::Timer3Timer()
@@ -159,84 +229,8 @@ void TForm1::Timer3Timer()
 
 void TForm1::SerialPort1Receive(const std::string& buffer)
 {
-    if (closing_)
-        return;
-    std::vector<printer::Effect> effects;
-    bool held = false;
-    {
-        std::lock_guard lock(dispatchMutex_);
-        effects = printer::dispatchChunk(buffer, dispatchState_);
-        held = !dispatchState_.heldBack.empty();
-    }
-    for (const printer::Effect& effect : effects) {
-        if (closing_)
-            return;
-        switch (effect.kind) {
-        case printer::EffectKind::WriteRequestSettings:
-            if (uploadRequestsPending_ > 0) {
-                settingsRequestDeferred_ = true;
-                postToUi([this] { deferredRequestTimer_->start(); });
-                break;
-            }
-            if (!writeSettingsRequest())
-                return; // a failed write ends the handling of this chunk
-            break;
-        case printer::EffectKind::StartTextUpload:
-        case printer::EffectKind::StartImageUpload: {
-            if (uploadRequestsPending_ > 0)
-                --uploadRequestsPending_;
-            const bool ok = effect.kind == printer::EffectKind::StartTextUpload ? runTextUpload() : runImageUpload();
-            if (!ok)
-                return;
-            if (uploadRequestsPending_ == 0 && settingsRequestDeferred_.exchange(false) && !writeSettingsRequest())
-                return;
-            break;
-        }
-        default:
-            runOnUi([this, &effect] { applyEffect(effect); });
-        }
-    }
-    if (held)
-        postToUi([this] { heldBackTimer_->start(); });
-}
-
-printer::JobResult TForm1::runOnLine(printer::Job job, printer::ProgressFn progress)
-{
-    const unsigned epoch = lineEpoch_;
-    printer::JobResult result = writer->run(std::move(job), std::move(progress));
-    if (!result.ok && !result.cancelled)
-        reportWriteFailure(result.jobName, result.error, epoch);
-    return result;
-}
-
-bool TForm1::writeSettingsRequest()
-{
-    return runOnLine(printer::requestSettingsJob()).ok;
-}
-
-void TForm1::sendDeferredSettingsRequest()
-{
-    // The printer never asked for the stream it was told of: the request need wait no longer.
-    if (!settingsRequestDeferred_.exchange(false))
-        return;
-    uploadRequestsPending_ = 0;
-    submitJob(printer::requestSettingsJob());
-}
-
-void TForm1::expectUploadRequest()
-{
-    ++uploadRequestsPending_;
-}
-
-void TForm1::flushHeldBack()
-{
-    std::vector<printer::Effect> effects;
-    {
-        std::lock_guard lock(dispatchMutex_);
-        effects = printer::flushHeldBack(dispatchState_);
-    }
-    for (const printer::Effect& effect : effects)
-        applyEffect(effect);
+    if (!closing_)
+        conversation->received(buffer);
 }
 
 void TForm1::applyEffect(const printer::Effect& effect)
@@ -262,7 +256,15 @@ void TForm1::applyEffect(const printer::Effect& effect)
     case EffectKind::ReportInvalid:
     case EffectKind::Message:
         statusLine->setLastReply(fromUtf8(effect.text));
-        seams().message(this, fromUtf8(effect.text));
+        if (effect.response == "e")
+            connected = false; // refused: the next command greets the printer again
+        showMessage(fromUtf8(effect.text));
+        break;
+    case EffectKind::ProgressPosition:
+        status_send->setValue(effect.position);
+        break;
+    case EffectKind::ShowStatusSend:
+        status_send->show();
         break;
     case EffectKind::HideLabelSend:
         label_send->hide();
@@ -293,68 +295,7 @@ void TForm1::applyEffect(const printer::Effect& effect)
     case EffectKind::WriteRequestSettings:
     case EffectKind::StartTextUpload:
     case EffectKind::StartImageUpload:
-        break; // written by the receive thread itself
+        break; // written by the conversation itself
     }
 }
 
-bool TForm1::runTextUpload()
-{
-    QString message;
-    text::TextDirection direction{};
-    runOnUi([this, &message, &direction] {
-        message = memoText();
-        direction = textDirection;
-    });
-    const text::TextStream stream = text::encodeTextStream(toU16(message), direction);
-    if (!stream.sendable()) {
-        // The send button refuses such a text; it may have been edited since.
-        runOnUi([this] { seams().message(this, QStringLiteral(".متن قابل چاپ نیست و ارسال نشد. لطفا آن را بررسی کنید و دوباره بفرستید")); });
-        return false;
-    }
-    return runOnLine(printer::textUploadJob(stream.bytes)).ok;
-}
-
-bool TForm1::runImageUpload()
-{
-    std::vector<int> values;
-    uploading_ = true;
-    runOnUi([this, &values] {
-        values.assign(columnBuffer.begin(), columnBuffer.begin() + image::kValues);
-        label_send->setText(fromUtf8(printer::kCaptionUploadingImage));
-        label_send->show();
-        status_send->show();
-        status_send->setMaximum(240);
-        status_send->setValue(0);
-    });
-    const printer::JobResult result = runOnLine(printer::imageUploadJob(values), [this](std::size_t done, std::size_t) {
-        // Step 0 is the header; then 22 values a column.
-        if (done > 1 && (done - 2) % image::kPositions == 0) {
-            // The line takes the stream faster than the bar can repaint: post only when
-            // the last update has been shown, and show the newest column then.
-            uploadColumn_ = int((done - 2) / image::kPositions);
-            if (!uploadProgressPosted_.exchange(true))
-                postToUi([this] {
-                    uploadProgressPosted_ = false;
-                    status_send->setValue(uploadColumn_);
-                });
-        }
-    });
-    uploading_ = false;
-    if (!result.ok) {
-        // The picture did not go out: nothing may go on saying it is on its way.
-        if (!closing_)
-            runOnUi([this] {
-                label_send->hide();
-                status_send->hide();
-            });
-        return false;
-    }
-    // The trace is written here, not on the UI thread.
-    const QString traceError = writeTraceFile(values);
-    runOnUi([this] {
-        Edit2->setText(QStringLiteral("fyv"));
-        label_send->hide();
-        status_send->hide();
-    });
-    return traceError.isEmpty();
-}

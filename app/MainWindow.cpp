@@ -16,7 +16,7 @@
 
 #include "image/Canvas.h"
 #include "image/Keyboards.h"
-#include "printer/Writer.h"
+#include "printer/Conversation.h"
 #include "serial/SerialPort.h"
 
 namespace {
@@ -61,9 +61,9 @@ TForm1::~TForm1()
         keepMessageText();
     // Release a receive thread waiting for the writer, then end the receive thread
     // while the writer it may still call exists.
-    writer->shutdown();
+    // The receive thread only hands chunks on; end it, then the conversation.
     SerialPort1->Close();
-    writer.reset();
+    conversation.reset();
 }
 
 void TForm1::buildFrame()
@@ -115,22 +115,13 @@ void TForm1::buildFrame()
 
     connect(Timer2, &QTimer::timeout, this, &TForm1::Timer2Timer);
     connect(Timer3, &QTimer::timeout, this, &TForm1::Timer3Timer);
-    heldBackTimer_ = new QTimer(this);
-    heldBackTimer_->setSingleShot(true);
-    heldBackTimer_->setInterval(int(korvel::printer::kHeldBackFlush.count()));
-    connect(heldBackTimer_, &QTimer::timeout, this, &TForm1::flushHeldBack);
-    deferredRequestTimer_ = new QTimer(this);
-    deferredRequestTimer_->setSingleShot(true);
-    deferredRequestTimer_->setInterval(3000);
-    connect(deferredRequestTimer_, &QTimer::timeout, this, &TForm1::sendDeferredSettingsRequest);
 
     SerialPort1 = std::make_unique<korvel::serial::TSerialPort>();
     SerialPort1->setPort(korvel::serial::spCOM30);
     SerialPort1->setBaudRate(korvel::serial::br009600);
     SerialPort1->OnReceive = [this](korvel::serial::TSerialPort*, const std::string& buffer) { SerialPort1Receive(buffer); };
-    SerialPort1->OnDeviceLost = [this](korvel::serial::TSerialPort*, korvel::serial::TCommPort) { deviceLost(); };
-    writer = std::make_unique<korvel::printer::LineWriter>(
-        [port = SerialPort1.get()](const std::string& bytes) { return port->SendString(bytes); });
+    SerialPort1->OnDeviceLost = [this](korvel::serial::TSerialPort*, korvel::serial::TCommPort lost) { deviceLost(lost); };
+    startConversation();
 }
 
 bool TForm1::eventFilter(QObject* watched, QEvent* event)

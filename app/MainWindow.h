@@ -3,12 +3,14 @@
 #pragma once
 
 #include <QDate>
+#include <QElapsedTimer>
 #include <QFont>
 #include <QImage>
 #include <QPoint>
 #include <QWidget>
 
 #include <array>
+#include <deque>
 #include <atomic>
 #include <cstdint>
 #include <functional>
@@ -45,8 +47,8 @@ class UiSeams;
 class CodeTool;
 class Choices;
 
-namespace korvel::serial { class TSerialPort; }
-namespace korvel::printer { struct Job; struct JobResult; struct Effect; class LineWriter; }
+namespace korvel::serial { class TSerialPort; enum TCommPort : std::uint8_t; }
+namespace korvel::printer { struct Job; struct JobResult; struct Effect; struct CommandEnd; struct LineIo; class Conversation; }
 
 class TForm1 : public QWidget {
     Q_OBJECT
@@ -199,7 +201,7 @@ public:
     QComboBox* comboportselect = nullptr;
 
     std::unique_ptr<korvel::serial::TSerialPort> SerialPort1;
-    std::unique_ptr<korvel::printer::LineWriter> writer;
+    std::unique_ptr<korvel::printer::Conversation> conversation;
 
     // Shared state.
     std::atomic<bool> connected{false};
@@ -269,9 +271,14 @@ public slots:
 
     // Printer link.
     void bl_connect();
-    void flushHeldBack();
     void Timer2Timer();
     void Timer3Timer();
+
+signals:
+    // The line's work as the operator sees it: the job on the wire or awaiting
+    // the printer (empty when idle), its bytes crossed of its total, the
+    // commands queued behind it, the last chunk received.
+    void lineStateChanged(const QString& current, qint64 done, qint64 total, int queued, const QString& lastReply);
 
 public:
     // Connects first when needed, then hands the job to the writer; false when
@@ -308,38 +315,30 @@ private:
     void FormCreate();
     void reportWriteFailure(const std::string& jobName, const std::string& error, unsigned epoch);
     void submitJob(korvel::printer::Job job);
-    void onJobDone(const korvel::printer::JobResult& result, bool startsNoReplyTimer, unsigned epoch);
+    void onCommandEnd(const korvel::printer::CommandEnd& end, unsigned epoch);
+    korvel::printer::LineIo lineIo();
+    void startConversation();
     // Receive thread: the open device went away.
-    void deviceLost();
+    void deviceLost(korvel::serial::TCommPort lost);
     // Each connection is an epoch of the line; true for the first to tell of its loss.
     bool claimLineLoss(unsigned epoch);
     std::atomic<unsigned> lineEpoch_{0};
     std::atomic<unsigned> lostEpoch_{0};
-    // Receive thread: one chunk from the printer.
+    std::uint64_t connectId_ = 0;
+    // Receive thread: one chunk from the printer, handed on at once.
     void SerialPort1Receive(const std::string& buffer);
     void applyEffect(const korvel::printer::Effect& effect);
     void runOnUi(const std::function<void()>& call);
     void postToUi(std::function<void()> call);
-    bool runImageUpload();
-    bool runTextUpload();
-
-    std::mutex dispatchMutex_;
-    korvel::printer::DispatchState dispatchState_;  // under dispatchMutex_
-    QTimer* heldBackTimer_ = nullptr;
+    // Message boxes one after another, in arrival order.
+    void showMessage(const QString& text, bool error = false);
+    void showError(const QString& text);
+    void showLineState();
+    std::deque<std::pair<QString, bool>> pendingMessages_;
+    bool showingMessage_ = false;
+    std::atomic<bool> lineStatePosted_{false};
+    QElapsedTimer lineStateShown_;
     std::atomic<bool> closing_{false};
-    std::atomic<bool> uploading_{false};
-    std::atomic<int> uploadColumn_{0};
-    std::atomic<bool> uploadProgressPosted_{false};
-    // "T" and "P" are answered by a request for the stream; a settings request
-    // written in between would land inside the stream, so it waits for the upload.
-    std::atomic<int> uploadRequestsPending_{0};
-    std::atomic<bool> settingsRequestDeferred_{false};
-    QTimer* deferredRequestTimer_ = nullptr; // gives up waiting for an upload request
-    void sendDeferredSettingsRequest();
-    void expectUploadRequest();
-    bool writeSettingsRequest();
-    // Receive thread: runs a job on the line and waits for it; a failure is told.
-    korvel::printer::JobResult runOnLine(korvel::printer::Job job, std::function<void(std::size_t, std::size_t)> progress = {});
 
     // Kept work.
     void buildTextPageFiles();

@@ -20,9 +20,12 @@
 #include <QTimer>
 #include <QToolButton>
 
+#include <mutex>
+
 #include "image/Canvas.h"
 #include "image/Keyboards.h"
 #include "image/Raster.h"
+#include "printer/Conversation.h"
 #include "printer/Protocol.h"
 
 using namespace korvel;
@@ -657,6 +660,9 @@ int TForm1::slotDigit() const
 QString TForm1::writeTraceFile(const std::vector<int>& values)
 {
     // Written whole, but without waiting for the disk: it is a trace, not a document.
+    // The UI thread rasterises while the conversation's thread ends an upload.
+    static std::mutex one;
+    std::lock_guard lock(one);
     QFile trace(QStringLiteral("test2.txt"));
     const std::string text = image::traceFileText(values);
     if (!trace.open(QIODevice::WriteOnly | QIODevice::Truncate) ||
@@ -682,17 +688,27 @@ void TForm1::setpic()
 
 void TForm1::SpeedButton26Click()
 {
-    if (uploading_) {
-        // The buffer is still on its way to the printer.
-        seams().message(this, QStringLiteral(".ارسال تصویر قبلی هنوز تمام نشده است. لطفا تا پایان آن صبر کنید"));
-        return;
-    }
     if (!ensureConnected())
         return;
     if (!guarded([this] { setpic(); }))
         return;
-    expectUploadRequest();
-    submitJob(printer::sendPictureJob());
+    if (conversation->state().current == "image upload") {
+        // Rasterising hid the bar of the picture still crossing the wire.
+        label_send->show();
+        status_send->show();
+    }
+    // The picture of this press travels with its request: a later press cannot change it.
+    const std::vector<int> values(columnBuffer.begin(), columnBuffer.begin() + image::kValues);
+    printer::Command command;
+    command.request = printer::sendPictureJob();
+    command.stream = printer::imageUploadJob(std::vector<std::int32_t>(values.begin(), values.end()));
+    command.awaited = '(';
+    command.columnProgress = true;
+    command.written = [values](const printer::JobResult& r) {
+        if (r.ok && r.jobName == "image upload")
+            writeTraceFile(values);
+    };
+    conversation->submit(std::move(command));
 }
 
 void TForm1::SpeedButton27Click()

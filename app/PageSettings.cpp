@@ -114,6 +114,12 @@ void TForm1::buildSettingsPage()
     comboportselect->setGeometry(400, bottom + 32, 180, 30);
     // Only the operator's changes count; start-up sets the selection with signals blocked.
     connect(comboportselect, &QComboBox::currentIndexChanged, this, &TForm1::comboportselectChange);
+    // A port typed in full is a choice like a pick from the list.
+    connect(comboportselect, &QComboBox::editTextChanged, this, [this](const QString& text) {
+        const int typed = comboportselect->findText(text.trimmed(), Qt::MatchFixedString);
+        if (typed >= 0 && typed != comboportselect->currentIndex())
+            comboportselect->setCurrentIndex(typed);
+    });
     Image13 = pictureButton(page, "Image13", "connect", QStringLiteral("اتصال به دستگاه"), QRect(320, bottom, 64, 64));
     connect(Image13, &QToolButton::clicked, this, &TForm1::Image13Click);
 }

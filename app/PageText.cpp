@@ -24,6 +24,7 @@
 #include <QTextDocument>
 #include <QToolButton>
 
+#include "printer/Conversation.h"
 #include "printer/Protocol.h"
 #include "text/Calendar.h"
 #include "text/Order.h"
@@ -437,8 +438,12 @@ void TForm1::SpeedButton30Click()
     }
     if (!ensureConnected())
         return;
-    expectUploadRequest();
-    submitJob(korvel::printer::sendTextJob());
+    // The text of this press travels with its request; "}" finds it ready.
+    korvel::printer::Command command;
+    command.request = korvel::printer::sendTextJob();
+    command.stream = korvel::printer::textUploadJob(stream.bytes);
+    command.awaited = '}';
+    conversation->submit(std::move(command));
 }
 
 void TForm1::SpeedButton31Click()

@@ -51,10 +51,6 @@ void TForm1::FormCreate()
     Timer1->stop();
     Label3->hide();
     connected = false;
-    {
-        std::lock_guard lock(dispatchMutex_);
-        dispatchState_ = {};
-    }
     TrackBar2->setValue(8);
     label_font->setText(QStringLiteral("8"));
 

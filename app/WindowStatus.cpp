@@ -1,5 +1,5 @@
-// The status line fed from the window: the port, the connected flag, the
-// upload's progress, the replies (Link.cpp hands those over as they come).
+// The status line fed from the window: the port, the connected flag, the work
+// of the conversation as it crosses the wire, and the replies (from Link.cpp).
 #include "MainWindow.h"
 
 #include "StatusLine.h"
@@ -11,36 +11,41 @@
 #include <QTimer>
 
 #include <functional>
+#include <map>
+#include <string>
 
-#include "image/Raster.h"
-#include "printer/Messages.h"
-#include "printer/Writer.h"
+#include "printer/Conversation.h"
 #include "serial/PortMap.h"
 #include "serial/SerialPort.h"
 
 namespace {
-// Calls back when a watched widget is shown or hidden.
-class ShowHideWatcher : public QObject {
-public:
-    ShowHideWatcher(QObject* parent, std::function<void()> changed)
-        : QObject(parent), changed_(std::move(changed)) {}
-
-protected:
-    bool eventFilter(QObject*, QEvent* event) override
-    {
-        if (event->type() == QEvent::Show || event->type() == QEvent::Hide
-            || event->type() == QEvent::ShowToParent || event->type() == QEvent::HideToParent)
-            changed_();
-        return false;
-    }
-
-private:
-    std::function<void()> changed_;
-};
-
-// The picture stream: "240", then three digits for each value.
-constexpr qint64 kUploadBytes = 3 + qint64(korvel::image::kValues) * 3;
-constexpr qint64 kColumnBytes = qint64(korvel::image::kPositions) * 3;
+// The operator's words for a job of the conversation; its own name otherwise.
+QString jobWords(const std::string& name)
+{
+    static const std::map<std::string, const char*> words = {
+        {"connect", "اتصال"},
+        {"delay after printing", "تاخیر پس از چاپ"},
+        {"image sequence", "چاپ پی در پی تصاویر"},
+        {"image upload", "تصویر"},
+        {"initial delay", "تاخیر اولیه"},
+        {"ink amount", "مقدار جوهر"},
+        {"print count", "تعداد چاپ"},
+        {"print left to right", "جهت چاپ"},
+        {"print right to left", "جهت چاپ"},
+        {"print resolution", "وضوح چاپ"},
+        {"request settings", "درخواست تنظیمات"},
+        {"send picture", "درخواست ارسال تصویر"},
+        {"send text", "درخواست ارسال متن"},
+        {"set counter", "شمارنده"},
+        {"set date", "تاریخ"},
+        {"set time", "ساعت"},
+        {"store picture", "ذخیره تصویر"},
+        {"store text", "ذخیره متن"},
+        {"text upload", "متن"},
+    };
+    const auto it = words.find(name);
+    return it != words.end() ? QString::fromUtf8(it->second) : QString::fromStdString(name);
+}
 } // namespace
 
 void TForm1::buildStatusLine()
@@ -54,10 +59,6 @@ void TForm1::buildStatusLine()
     refresh->setInterval(200);
     connect(refresh, &QTimer::timeout, this, &TForm1::refreshStatusLine);
     refresh->start();
-    connect(status_send, &QProgressBar::valueChanged, this, &TForm1::refreshStatusLine);
-    auto* watcher = new ShowHideWatcher(this, [this] { refreshStatusLine(); });
-    label_send->installEventFilter(watcher);
-    status_send->installEventFilter(watcher);
     refreshStatusLine();
 }
 
@@ -70,16 +71,15 @@ void TForm1::refreshStatusLine()
     if (const std::string device = SerialPort1->devicePath(); korvel::serial::isNetworkPort(device))
         port += QStringLiteral(" — ") + QString::fromStdString(device);
     statusLine->setPort(port, connected);
-    const bool uploading = !label_send->isHidden() && !status_send->isHidden()
-                           && label_send->text() == QString::fromUtf8(korvel::printer::kCaptionUploadingImage.data(),
-                                                                      qsizetype(korvel::printer::kCaptionUploadingImage.size()));
-    if (uploading)
-        statusLine->setWork(label_send->text(), std::min(kUploadBytes, 3 + status_send->value() * kColumnBytes),
-                            kUploadBytes, 0);
-    else if (!label_send->isHidden() && !status_send->isHidden())
-        statusLine->setWork(label_send->text(), 0, 0, 0);
-    else if (writer->busy())
-        statusLine->setWork(QStringLiteral("در حال ارسال فرمان به چاپگر"), 0, 0, 0);
+    // What the conversation has on the line: the bytes as they cross, or the reply awaited.
+    if (!conversation)
+        return;
+    const korvel::printer::ConversationState line = conversation->state();
+    if (line.current.empty())
+        statusLine->setWork(QString(), 0, 0, line.queued);
+    else if (line.waitingForPrinter)
+        statusLine->setWork(QStringLiteral("در انتظار پاسخ چاپگر به «%1»").arg(jobWords(line.current)), 0, 0, line.queued);
     else
-        statusLine->setWork(QString(), 0, 0, 0);
+        statusLine->setWork(QStringLiteral("در حال ارسال «%1»").arg(jobWords(line.current)), qint64(line.bytesDone),
+                            qint64(line.bytesTotal), line.queued);
 }

@@ -207,8 +207,9 @@ public:
     {
         const QString text = msg(message);
         if (!waitUntil([&] { return seams.count(text) >= n; }, timeoutMs))
-            fail(name_, QStringLiteral("no message \"%1\" (%2) within %3 ms; errors: %4")
-                            .arg(text).arg(n).arg(timeoutMs).arg(seams.allErrors().join(QStringLiteral(" | "))));
+            fail(name_, QStringLiteral("no message \"%1\" (%2) within %3 ms; errors: %4; messages: %5")
+                            .arg(text).arg(n).arg(timeoutMs).arg(seams.allErrors().join(QStringLiteral(" | ")),
+                                 seams.allMessages().join(QStringLiteral(" | "))));
     }
     // Connects with Image13 and lets the settings report arrive.
     void connectPrinter()

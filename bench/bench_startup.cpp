@@ -2,7 +2,10 @@
 // after start-up and after 20 picture uploads.
 #include <QEvent>
 
+#include <QTimer>
+
 #include "BenchSupport.h"
+#include "serial/SerialPort.h"
 
 using namespace bench;
 using namespace korvel::printer;
@@ -11,7 +14,9 @@ namespace {
 constexpr const char* kName = "bench_startup";
 constexpr int kUploads = 20;
 
-// Notes the first paint event of the window or any of its children.
+// Notes when the window is painted: its first paint event starts a repaint pass
+// that paints every child and flushes the window in the same turn of the event
+// loop; a zero timer started then runs after that pass.
 class FirstPaint : public QObject {
 public:
     double at = -1.0;
@@ -20,13 +25,15 @@ public:
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override
     {
-        if (at < 0 && event->type() == QEvent::Paint && window && watched->isWidgetType()) {
-            auto* w = static_cast<QWidget*>(watched);
-            if (w == window || window->isAncestorOf(w))
-                at = nowMs();
+        if (!seen && event->type() == QEvent::Paint && window && watched == window) {
+            seen = true;
+            QTimer::singleShot(0, this, [this] { at = nowMs(); });
         }
         return false;
     }
+
+private:
+    bool seen = false;
 };
 } // namespace
 
@@ -56,13 +63,15 @@ int main(int argc, char** argv)
 
     figure("startup_qapplication", appReady - entered, "ms", nullptr, 1);
     figure("startup_construct_TForm1", constructed - constructing, "ms", "start-up sequence included", 1);
-    figure("startup_to_first_paint", paint.at - constructing, "ms", "construct, show, first paint", 1);
+    figure("startup_to_first_paint", paint.at - constructing, "ms", "construct, show, the window painted", 1);
     figure("startup_process_to_first_paint", paint.at - entered - simTook, "ms", "from main(), simulator start excluded", 1);
     spin(200);
     const long afterStart = residentKiB();
     figure("rss_after_startup", double(afterStart) / 1024.0, "MiB", nullptr, 1);
 
     b.form->findChild<QComboBox*>(QStringLiteral("comboportselect"))->setCurrentIndex(29);
+    // The writer keeps to the port's speed; at 921,600 bit/s a picture crosses in 0.17 s.
+    b.form->SerialPort1->setBaudRate(korvel::serial::br921600);
     b.connectPrinter();
     long afterFirst = -1;
     for (int i = 1; i <= kUploads; ++i) {

@@ -1,10 +1,10 @@
 // The picture upload against the line's limit. "240" and 5,280 three-digit
-// values are 15,843 bytes: 16.5 s at 9600 bit/s 8N1. At the simulator's line
-// rate the upload can only approach that; without a line rate what is left is
-// the software's own cost per write.
+// values are 15,843 bytes: 16.5 s at 9600 bit/s 8N1, from the press to "pload";
+// a command pressed mid-upload after it; the writer's own cost per write.
 #include <QLineEdit>
 
 #include "BenchSupport.h"
+#include "printer/Writer.h"
 
 using namespace bench;
 using namespace korvel::printer;
@@ -14,38 +14,6 @@ constexpr const char* kName = "bench_upload";
 constexpr int kStreamBytes = 3 + 240 * 22 * 3;
 constexpr int kWrites = 1 + 240 * 22; // the header, then one write per value
 constexpr int kFastRuns = 5;
-
-struct Upload {
-    double requested = -1; // the app handed "(" to the dispatcher
-    double written = -1;   // the last value went out (the trace written, "fyv" shown)
-    double answered = -1;  // "pload" shown
-};
-
-// Times one SpeedButton26 from the app's side.
-Upload upload(Bench& b, int timeoutMs)
-{
-    Upload u;
-    QLineEdit* edit2 = b.form->Edit2;
-    const QMetaObject::Connection watch = QObject::connect(edit2, &QLineEdit::textChanged, edit2, [&](const QString& text) {
-        if (u.requested < 0 && text.contains(QLatin1Char('(')))
-            u.requested = nowMs();
-        else if (u.requested >= 0 && u.written < 0 && text == QLatin1String("fyv"))
-            u.written = nowMs();
-    });
-    const QString ready = msg(kMsgImageReady);
-    const int before = b.seams.count(ready);
-    b.click("SpeedButton26");
-    b.expect(kMsgImageReady, before + 1, timeoutMs);
-    u.answered = b.seams.timeOf(ready, before + 1);
-    QObject::disconnect(watch);
-    if (u.requested < 0 || u.written < 0)
-        fail(kName, QStringLiteral("the upload's start or end was not seen"));
-    const QJsonObject p = b.sim->last(QStringLiteral("P"));
-    if (!p.value(QStringLiteral("ok")).toBool() || p.value(QStringLiteral("bytes")).toInt() != kStreamBytes)
-        fail(kName, QStringLiteral("the simulator did not take a whole picture: ") +
-                        QString::fromUtf8(QJsonDocument(p).toJson(QJsonDocument::Compact)));
-    return u;
-}
 
 void drawSomething(TForm1& form)
 {
@@ -66,35 +34,54 @@ int main(int argc, char** argv)
     const double limit = lineSeconds(kStreamBytes);
     char limitText[64];
 
-    // At the line's pace.
+    // At the line's pace, from the press to "pload".
     b.startSim({QStringLiteral("--line-rate"), QStringLiteral("9600")});
     b.openWindow();
     drawSomething(*b.form);
     b.connectPrinter();
-    const Upload slow = upload(b, 40000);
-    const double lineTime = (slow.answered - slow.requested) / 1000.0;
+    const QString ready = msg(kMsgImageReady);
+    int before = b.seams.count(ready);
+    const double pressed = nowMs();
+    b.click("SpeedButton26");
+    b.expect(kMsgImageReady, before + 1, 40000);
+    const double lineTime = (b.seams.timeOf(ready, before + 1) - pressed) / 1000.0;
     std::snprintf(limitText, sizeof limitText, "line limit %.3f s", limit);
-    figure("upload_9600_time", lineTime, "s", limitText);
+    figure("upload_9600_press_to_pload", lineTime, "s", limitText);
     figure("upload_9600_ratio", lineTime / limit, "x line limit", "goal <= 1.02");
-    // The kernel's terminal buffer takes the stream long before the line has carried it.
-    figure("upload_9600_writes_returned", (slow.written - slow.requested) / 1000.0, "s", "\"(\" to the last write returning");
 
-    // As fast as the pseudo-terminal takes it.
-    b.startSim();
-    b.openWindow();
-    drawSomething(*b.form);
-    b.connectPrinter();
-    std::vector<double> totals, answers;
-    for (int i = 0; i < kFastRuns; ++i) {
-        const Upload fast = upload(b, 20000);
-        totals.push_back(fast.written - fast.requested);
-        answers.push_back(fast.answered - fast.requested);
-        spin(200);
+    // The date pressed 3 s into a picture: it waits its turn and goes out after it.
+    spin(500);
+    before = b.seams.count(ready);
+    const QString dateSet = msg(kMsgDateSet);
+    const int datesBefore = b.seams.count(dateSet);
+    b.click("SpeedButton26");
+    spin(3000);
+    b.click("B2");
+    b.expect(kMsgImageReady, before + 1, 40000);
+    b.expect(kMsgDateSet, datesBefore + 1, 10000);
+    const double afterUpload = b.seams.timeOf(dateSet, datesBefore + 1) - b.seams.timeOf(ready, before + 1);
+    // "d", three long pauses, 7 bytes, the silence after the picture, one poll for the reply.
+    figure("mid_upload_date_after_pload", afterUpload, "ms", "goal: its line time and pauses, 0.41 s + one poll");
+
+    // The writer's own cost per write, without a port, a line rate or the trace file.
+    {
+        std::vector<std::int32_t> values(std::size_t(kWrites - 1), 255);
+        std::size_t sent = 0;
+        LineWriter writer([&sent](const std::string& bytes) {
+            sent += bytes.size();
+            return std::uint32_t(bytes.size());
+        });
+        std::vector<double> totals;
+        for (int i = 0; i < kFastRuns; ++i) {
+            const Job job = imageUploadJob(values);
+            const double start = nowMs();
+            writer.run(job);
+            totals.push_back(nowMs() - start);
+        }
+        if (sent != std::size_t(kStreamBytes) * kFastRuns)
+            fail(kName, QStringLiteral("the writer did not write every byte"));
+        figure("upload_writer_per_write", median(totals) * 1000.0 / kWrites, "us", "median of 5; no port, no trace");
     }
-    const double total = median(totals);
-    figure("upload_fast_total", total, "ms", "median of 5; \"(\" to the last write");
-    figure("upload_fast_per_write", total * 1000.0 / kWrites, "us", "5,281 writes");
-    figure("upload_fast_to_pload", median(answers), "ms", "median of 5; \"(\" to \"pload\" shown");
     if (!b.seams.allErrors().isEmpty())
         fail(kName, b.seams.allErrors().join(QStringLiteral(" | ")));
     return 0;

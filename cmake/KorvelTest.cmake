@@ -8,6 +8,10 @@ function(korvel_add_test name)
   if(NOT T_TIMEOUT)
     set(T_TIMEOUT 300)
   endif()
+  # The property wins over ctest --timeout, so the slower sanitizer builds scale it here.
+  if(KORVEL_SANITIZE)
+    math(EXPR T_TIMEOUT "${T_TIMEOUT} * 3")
+  endif()
   set_tests_properties(${name} PROPERTIES
     ENVIRONMENT "QT_QPA_PLATFORM=offscreen"
     LABELS "${T_LABELS}" TIMEOUT ${T_TIMEOUT})

@@ -24,31 +24,6 @@ std::vector<int> rasterise(int width, int height, const std::function<bool(int x
     return values;
 }
 
-std::vector<std::string> imageUploadWrites(const std::vector<int>& values)
-{
-    if (values.size() != static_cast<std::size_t>(kValues))
-        throw std::invalid_argument("picture stream needs " + std::to_string(kValues) + " values, got "
-                                    + std::to_string(values.size()));
-    std::vector<std::string> writes;
-    writes.reserve(values.size() + 1);
-    writes.push_back(std::to_string(kColumns));
-    for (int v : values) {
-        if (v < 128 || v > 255)
-            throw std::invalid_argument("picture value out of range: " + std::to_string(v));
-        writes.push_back(std::to_string(v));
-    }
-    return writes;
-}
-
-std::string imageUploadText(const std::vector<int>& values)
-{
-    std::string text;
-    text.reserve(3 + 3 * values.size());
-    for (const auto& w : imageUploadWrites(values))
-        text += w;
-    return text;
-}
-
 std::string traceFileText(const std::vector<int>& values)
 {
     std::string text = std::to_string(kColumns) + ",";

@@ -18,12 +18,6 @@ constexpr int kBandBits[kBands] = {8, 4, 1, 2, 32, 64, 16};
 // isBlack is only asked about pixels inside both the picture and the canvas.
 std::vector<int> rasterise(int width, int height, const std::function<bool(int x, int y)>& isBlack);
 
-// "240" followed by every value as three digits. Throws std::invalid_argument
-// unless there are kValues values, each 128..255, so the stream always
-// matches its header.
-std::string imageUploadText(const std::vector<int>& values);
-// The same stream cut into the writes the line gets: "240", then one per value.
-std::vector<std::string> imageUploadWrites(const std::vector<int>& values);
 
 // The trace of what was sent: "240," then each value followed by ",".
 std::string traceFileText(const std::vector<int>& values);

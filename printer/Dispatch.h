@@ -59,6 +59,8 @@ enum class EffectKind {
     AppendLog,            // text: a new line of Memo2
     StartTextUpload,
     StartImageUpload,
+    ProgressPosition,     // status_send: position (the column on the wire)
+    ShowStatusSend,
 };
 
 struct Effect {

@@ -41,13 +41,15 @@ void requireNoZeroByte(std::string_view s, const char* what)
     require(s.find('\0') == std::string_view::npos, what);
 }
 
-Job letterPauseParameters(std::string name, char letter, std::string_view parameters, std::string ack)
+Job letterPauseParameters(std::string name, char letter, std::string_view parameters, std::vector<std::string> acks)
 {
     require(!parameters.empty(), "command parameters must not be empty");
     requireNoZeroByte(parameters, "command parameters must not hold a zero byte");
     return job(std::move(name), {now(std::string(1, letter)), afterLongPause(std::string(parameters))},
-               {std::move(ack)});
+               std::move(acks));
 }
+
+bool leapYear(int year) { return (year % 4 == 0 && year % 100 != 0) || year % 400 == 0; }
 
 } // namespace
 
@@ -86,6 +88,9 @@ Job setDateJob(int year, int month, int day)
     require(year >= 0, "year must not be negative");
     require(month >= 1 && month <= 12, "month must be 1 to 12");
     require(day >= 1 && day <= 31, "day must be 1 to 31");
+    static constexpr int kDays[] = {31, 29, 31, 30, 31, 30, 31, 31, 30, 31, 30, 31};
+    require(day <= kDays[month - 1] && !(month == 2 && day == 29 && !leapYear(year)),
+            "no such day in that month");
     // The printer keeps the year modulo 200, not 100: 2025 is sent as 25.
     const int y = year > 99 ? year % 200 : year;
     return job("set date",
@@ -130,17 +135,18 @@ Job imageSequenceJob(int slot)
 
 Job expiryDaysJob(std::string_view offsetText)
 {
-    return letterPauseParameters("expiry days", 'n', padThree(offsetText), "n");
+    // The printer reports the expiry with "n" or "a"; both carry the same message.
+    return letterPauseParameters("expiry days", 'n', padThree(offsetText), {"n", "a"});
 }
 
 Job productionLayoutJob(std::string_view parameters)
 {
-    return letterPauseParameters("production date layout", 'J', parameters, "j");
+    return letterPauseParameters("production date layout", 'J', parameters, {"j"});
 }
 
 Job expiryLayoutJob(std::string_view parameters)
 {
-    return letterPauseParameters("expiry date layout", 'V', parameters, "a");
+    return letterPauseParameters("expiry date layout", 'V', parameters, {"a", "n"});
 }
 
 Job textUploadJob(std::string_view stream)

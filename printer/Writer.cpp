@@ -6,8 +6,20 @@
 
 namespace korvel::printer {
 
+std::chrono::microseconds lineTime(std::size_t bytes, int bitsPerSecond)
+{
+    if (bitsPerSecond <= 0)
+        return std::chrono::microseconds{0};
+    return std::chrono::microseconds(std::int64_t(bytes) * 10 * 1000000 / bitsPerSecond);
+}
+
 LineWriter::LineWriter(SendFn send, std::chrono::microseconds jobGap)
-    : send_(std::move(send)), jobGap_(jobGap), worker_([this] { work(); })
+    : LineWriter(LineIo{std::move(send), {}, {}}, jobGap)
+{
+}
+
+LineWriter::LineWriter(LineIo io, std::chrono::microseconds jobGap)
+    : io_(std::move(io)), jobGap_(jobGap), worker_([this] { work(); })
 {
 }
 
@@ -70,6 +82,32 @@ void LineWriter::cancelPending()
             e.done(cancelledResult(e.job));
 }
 
+void LineWriter::cancelAll()
+{
+    std::unique_lock lock(mutex_);
+    ++generation_;
+    std::deque<Entry> dropped;
+    dropped.swap(queue_);
+    pause_.notify_all();
+    if (std::this_thread::get_id() != worker_.get_id())
+        idle_.wait(lock, [this] { return !running_; });
+    lock.unlock();
+    for (Entry& e : dropped)
+        if (e.done)
+            e.done(cancelledResult(e.job));
+}
+
+bool LineWriter::cancelled(unsigned generation) const
+{
+    return stopRequested_ || generation_ != generation;
+}
+
+bool LineWriter::sleepUntil(std::chrono::steady_clock::time_point t, unsigned generation)
+{
+    std::unique_lock lock(mutex_);
+    return !pause_.wait_until(lock, t, [&] { return stopping_ || generation_ != generation; });
+}
+
 JobResult LineWriter::cancelledResult(const Job& job)
 {
     JobResult r;
@@ -90,11 +128,24 @@ void LineWriter::work()
         queue_.pop_front();
         running_ = true;
         const bool stop = stopping_;
+        const unsigned generation = generation_;
         lock.unlock();
-        const JobResult result = stop ? cancelledResult(entry.job) : execute(entry.job, entry.progress);
+        const JobResult result = stop || generation != generation_ ? cancelledResult(entry.job)
+                                                                   : execute(entry.job, entry.progress);
         lock.lock();
         // Not busy any more by the time the caller hears of the end.
         running_ = false;
+        idle_.notify_all();
+        std::deque<Entry> dropped;
+        if (!result.ok && !result.cancelled)
+            dropped.swap(queue_); // the line failed: what waits behind would meet it too
+        if (!dropped.empty()) {
+            lock.unlock();
+            for (Entry& e : dropped)
+                if (e.done)
+                    e.done(cancelledResult(e.job));
+            lock.lock();
+        }
         if (entry.done) {
             lock.unlock();
             entry.done(result);
@@ -105,34 +156,53 @@ void LineWriter::work()
 
 JobResult LineWriter::execute(const Job& job, const ProgressFn& progress)
 {
+    using Clock = std::chrono::steady_clock;
+    const unsigned generation = generation_;
+    const int rate = io_.bitsPerSecond ? io_.bitsPerSecond() : 0;
+    const auto byteTime = std::chrono::duration_cast<Clock::duration>(lineTime(1, rate));
     JobResult result;
     result.jobName = job.name;
     const std::size_t total = job.steps.size();
+    auto interrupted = [&] {
+        JobResult r = cancelledResult(job);
+        r.stepsDone = result.stepsDone;
+        return r;
+    };
+    // Until the bytes written so far have left the port.
+    auto waitForWire = [&]() -> bool {
+        if (io_.drain) {
+            const auto asked = Clock::now();
+            try {
+                // A port that needed time to empty was slower than the clock says.
+                if (io_.drain() && Clock::now() - asked > std::chrono::milliseconds(1))
+                    wireFree_ = std::max(wireFree_, Clock::now());
+            } catch (...) {
+                // the write that follows tells of a port that is gone
+            }
+        }
+        return sleepUntil(wireFree_, generation);
+    };
     bool first = true;
     for (const Step& step : job.steps) {
-        if (stopRequested_) { // an upload has thousands of writes: do not finish it for nobody
-            JobResult r = cancelledResult(job);
-            r.stepsDone = result.stepsDone;
-            return r;
-        }
-        auto pause = std::chrono::duration_cast<std::chrono::steady_clock::duration>(step.pauseBefore);
-        if (first && lastWasParameter_) {
-            const auto quiet = std::chrono::steady_clock::now() - lastWrite_;
-            pause = std::max(pause, std::chrono::duration_cast<std::chrono::steady_clock::duration>(jobGap_) - quiet);
-        }
+        if (cancelled(generation)) // an upload has thousands of writes: do not finish it for nobody
+            return interrupted();
+        auto pause = std::chrono::duration_cast<Clock::duration>(step.pauseBefore);
+        if (first && lastWasParameter_)
+            pause = std::max(pause, std::chrono::duration_cast<Clock::duration>(jobGap_));
         first = false;
         if (pause.count() > 0) {
-            std::unique_lock lock(mutex_);
-            if (pause_.wait_for(lock, pause, [this] { return stopping_; })) {
-                JobResult r = cancelledResult(job);
-                r.stepsDone = result.stepsDone;
-                return r;
-            }
+            // Silence on the wire: the pause starts once the bytes before it have left.
+            if (!waitForWire())
+                return interrupted();
+            if (!sleepUntil(wireFree_ + pause, generation)) // silence already kept counts
+                return interrupted();
+        } else if (rate > 0 && !sleepUntil(wireFree_ - byteTime * std::int64_t(kBytesAhead), generation)) {
+            return interrupted();
         }
         std::uint32_t written = 0;
         try {
-            written = send_(step.bytes);
-            lastWrite_ = std::chrono::steady_clock::now();
+            written = io_.send(step.bytes);
+            wireFree_ = std::max(Clock::now(), wireFree_) + byteTime * std::int64_t(written);
             lastWasParameter_ = result.stepsDone > 0;
         } catch (const std::exception& e) {
             result.error = e.what();
@@ -152,6 +222,9 @@ JobResult LineWriter::execute(const Job& job, const ProgressFn& progress)
         if (progress)
             progress(result.stepsDone, total);
     }
+    // A job ends when its last byte has crossed.
+    if (!waitForWire())
+        return interrupted();
     result.ok = true;
     return result;
 }

@@ -256,6 +256,7 @@ std::uint32_t TSerialPort::Impl::send(const void* data, std::size_t size, bool p
             raiseNotOpen();
         sending.fetch_add(1);
         try {
+            std::lock_guard one(writeMutex); // two threads' strings never interleave
             written = size == 0 ? 0 : backend.write(h, data, size);
         } catch (...) {
             sending.fetch_sub(1);
@@ -591,6 +592,11 @@ std::uint32_t TSerialPort::SendData(const void* data, std::uint32_t dataSize)
     if (dataSize == 0)
         d->raiseNotOpen();
     return d->send(data, dataSize, false);
+}
+
+bool TSerialPort::Drain()
+{
+    return d->withDevice([&](DeviceHandle h) { return d->backend.drain(h); });
 }
 
 bool TSerialPort::SetBreak(bool onOff)

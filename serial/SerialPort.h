@@ -140,6 +140,8 @@ public:
     TBaudRate IntToBaudRate(std::int32_t value) const;
     std::uint32_t SendString(const std::string& str);                  // throws "<port> is not open."
     std::uint32_t SendData(const void* data, std::uint32_t dataSize);  // throws "<port> is not open."
+    // Waits until the bytes written have left the port; false when the port cannot tell.
+    bool Drain();
     bool SetBreak(bool onOff);
     bool SetDTR(bool onOff);
     bool SetRTS(bool onOff);

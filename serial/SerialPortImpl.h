@@ -91,6 +91,7 @@ struct TSerialPort::Impl {
     // The platform's text for an error, as the component's messages carry it.
     std::string reason(int errorCode) const;
     std::uint32_t send(const void* data, std::size_t size, bool passBytesToOnSend);
+    std::mutex writeMutex;
     // Runs op on the open device under its shared lock; false when there is none.
     template <class Op> bool withDevice(Op op);
 };

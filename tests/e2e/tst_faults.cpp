@@ -4,6 +4,8 @@
 #include <QComboBox>
 #include <QDir>
 #include <QElapsedTimer>
+#include <QJsonDocument>
+#include <QJsonObject>
 #include <QLabel>
 #include <QPlainTextEdit>
 #include <QProgressBar>
@@ -176,13 +178,14 @@ private slots:
         probe.restart();
 
         fire(command);
+        // A picture takes its 16.5 s on the 9600 bit/s wire whatever the simulator's pace.
         if (!expected.isEmpty()) {
-            QTRY_VERIFY2_WITH_TIMEOUT(containsAll(env->seams.allMessages(), expected), qPrintable(report()), 12000);
+            QTRY_VERIFY2_WITH_TIMEOUT(containsAll(env->seams.allMessages(), expected), qPrintable(report()), 25000);
         } else if (errors == 0) {
             QVERIFY(sim->waitFor(QString::fromLatin1(commands().at(command).letter)));
         }
         if (errors > 0)
-            QTRY_VERIFY2_WITH_TIMEOUT(env->seams.allErrors().size() >= errors, qPrintable(report()), 8000);
+            QTRY_VERIFY2_WITH_TIMEOUT(env->seams.allErrors().size() >= errors, qPrintable(report()), 25000);
         QTest::qWait(settleMs);
 
         QStringList messages = env->seams.allMessages();
@@ -220,6 +223,101 @@ private slots:
         form.reset();
         sim.reset();
         QTRY_COMPARE_WITH_TIMEOUT(threadCount(), threadsBefore, 3000);
+    }
+
+    // The operator gives each kind of command while a picture is on the 9600 bit/s wire,
+    // or between its "P" and the stream: it waits its turn, the picture arrives whole,
+    // and every parameter keeps the silence the printer needs.
+    void commandDuringAnUpload_data()
+    {
+        QTest::addColumn<QString>("command");
+        QTest::addColumn<int>("afterMs");
+        for (const auto& [name, cmd] : commands()) {
+            if (name == "connect")
+                continue; // a new connection cuts the upload short by design
+            QTest::newRow(qPrintable(name + QStringLiteral(" / mid upload"))) << name << 3000;
+            QTest::newRow(qPrintable(name + QStringLiteral(" / before the stream"))) << name << 0;
+        }
+    }
+    void commandDuringAnUpload()
+    {
+        QFETCH(QString, command);
+        QFETCH(int, afterMs);
+        startSim({QStringLiteral("--line-rate"), QStringLiteral("9600"), QStringLiteral("--strict-silence"),
+                  QStringLiteral("80")});
+        openWindow();
+        click("Image13");
+        QTRY_VERIFY_WITH_TIMEOUT(env->seams.allMessages().contains(msg(kMsgConnected)), 5000);
+        StallProbe probe;
+        probe.restart();
+        fire(QStringLiteral("picture"));
+        QTest::qWait(afterMs);
+        fire(command);
+        QStringList want{msg(kMsgImageReady)};
+        want += commands().at(command).acks;
+        QTRY_VERIFY2_WITH_TIMEOUT(containsAll(env->seams.allMessages(), want), qPrintable(report()), 45000);
+        const int pictures = command == "picture" ? 2 : 1;
+        QTRY_VERIFY2_WITH_TIMEOUT(env->seams.allMessages().count(msg(kMsgImageReady)) == pictures, qPrintable(report()),
+                                  45000);
+        QTest::qWait(300);
+        QVERIFY2(env->seams.allErrors().isEmpty(), qPrintable(report()));
+        for (const QJsonObject& e : sim->events())
+            QVERIFY2(e.value(QStringLiteral("event")).toString() != QStringLiteral("strict-silence"), qPrintable(report()));
+        const QList<QJsonObject> received = [&] {
+            QList<QJsonObject> out;
+            for (const QJsonObject& e : sim->events())
+                if (e.value(QStringLiteral("cmd")).toString() == QStringLiteral("P") && !e.contains(QStringLiteral("ignored")))
+                    out << e;
+            return out;
+        }();
+        QCOMPARE(received.size(), pictures);
+        for (const QJsonObject& e : received)
+            QVERIFY2(e.value(QStringLiteral("ok")).toBool(), qPrintable(report()));
+        QVERIFY2(probe.worstGap() < 100, qPrintable(QStringLiteral("UI stalled %1 ms").arg(probe.worstGap())));
+    }
+
+    // A picture, the date 3 s into it, then a second picture: both arrive whole, the
+    // date's fields each after their silence, and the bar follows the wire to 240.
+    void pictureDateAndPictureFollowTheWire()
+    {
+        startSim({QStringLiteral("--line-rate"), QStringLiteral("9600"), QStringLiteral("--strict-silence"),
+                  QStringLiteral("80")});
+        openWindow();
+        click("Image13");
+        QTRY_VERIFY_WITH_TIMEOUT(env->seams.allMessages().contains(msg(kMsgConnected)), 5000);
+        // Every box stays open a while: the printer's "(" for the second picture
+        // comes while the first one's box is open, and is answered at once.
+        env->seams.holdMs = 1500;
+        QList<int> positions;
+        connect(form->status_send, &QProgressBar::valueChanged, [&](int v) { positions << v; });
+        QElapsedTimer clock;
+        clock.start();
+        fire(QStringLiteral("picture"));
+        QTest::qWait(3000);
+        fire(QStringLiteral("date"));
+        fire(QStringLiteral("picture"));
+        // Half-way, the bar shows what has crossed, not what the driver took.
+        QTest::qWait(5000);
+        QVERIFY2(!form->status_send->isHidden(), "no progress shown mid-upload");
+        const int mid = form->status_send->value();
+        QVERIFY2(mid > 60 && mid < 180, qPrintable(QString::number(mid)));
+        QTRY_VERIFY2_WITH_TIMEOUT(env->seams.allMessages().count(msg(kMsgImageReady)) == 2, qPrintable(report()), 50000);
+        const qint64 both = clock.elapsed();
+        QTRY_VERIFY2_WITH_TIMEOUT(env->seams.allMessages().contains(msg(kMsgDateSet)), qPrintable(report()), 5000);
+        // Two pictures of 16.5 s each on the wire, the date's 0.3 s between them.
+        QVERIFY2(both > 33000, qPrintable(QString::number(both)));
+        QStringList order;
+        for (const QJsonObject& e : sim->events()) {
+            QVERIFY2(e.value(QStringLiteral("event")).toString() != QStringLiteral("strict-silence"), qPrintable(report()));
+            const QString cmd = e.value(QStringLiteral("cmd")).toString();
+            if (cmd == "P" || cmd == "d")
+                order << cmd + (e.value(QStringLiteral("ok")).toBool() ? QStringLiteral("+") : QString());
+        }
+        QCOMPARE(order, (QStringList{"P+", "d", "P+"}));
+        QCOMPARE(sim->last(QStringLiteral("d")).value(QStringLiteral("month")).toInt(),
+                 env->seams.today().month());
+        QVERIFY(positions.contains(240));
+        QVERIFY(env->seams.allErrors().isEmpty());
     }
 
     // Closing the window while an upload is on its way ends every thread.

@@ -1,8 +1,10 @@
 // Connection, the settings report and every settings command, end to end.
 #include <QComboBox>
+#include <QElapsedTimer>
 #include <QFile>
 #include <QLabel>
 #include <QPlainTextEdit>
+#include <QProgressBar>
 #include <QSlider>
 #include <QTest>
 #include <QToolButton>
@@ -187,9 +189,72 @@ private slots:
         click("SpeedButton30"); // "!" and "T"; the printer acknowledges and never asks for the text
         QVERIFY(sim->waitFor(QStringLiteral("T")));
         QTest::qWait(500);
-        QVERIFY(!sim->commands().contains(QStringLiteral("u"))); // it might still ask: the request waits
+        // It might still ask: the request waits, unless it went out before the "T".
+        const QStringList heard = sim->commands();
+        QVERIFY2(!heard.contains(QStringLiteral("u")) ||
+                     heard.indexOf(QStringLiteral("u")) < heard.indexOf(QStringLiteral("T")),
+                 qPrintable(heard.join(' ')));
         QVERIFY(sim->waitFor(QStringLiteral("u"), 1, 6000));
         QTRY_COMPARE_WITH_TIMEOUT(slider("TrackBar4")->value(), 4, 5000);
+    }
+
+    void typedPortRunsTheChangeHandler()
+    {
+        openWindow();
+        auto* combo = form->findChild<QComboBox*>(QStringLiteral("comboportselect"));
+        combo->setEditText(QStringLiteral("COM7"));
+        QCOMPARE(combo->currentIndex(), 6);
+        QFile file(QStringLiteral("setting.dll"));
+        QVERIFY(file.open(QIODevice::ReadOnly));
+        QCOMPARE(file.readAll(), QByteArray("6\r\n0\r\n"));
+    }
+
+    // With no port chosen the counter is never asked for: one error, nothing stacked on it.
+    void noPortGivesOneErrorAndNoPrompt()
+    {
+        openWindow();
+        form->findChild<QComboBox*>(QStringLiteral("comboportselect"))->setCurrentIndex(-1);
+        env->seams.clear();
+        env->seams.lastInputPrompt.clear();
+        click("B4");
+        QTest::qWait(300);
+        QCOMPARE(env->seams.allErrors().size(), 1);
+        QVERIFY(env->seams.allErrors().first().endsWith(QStringLiteral(" is not open.")));
+        QVERIFY(env->seams.lastInputPrompt.isEmpty());
+        QVERIFY(!form->connected);
+    }
+
+    // Connecting again during a picture cuts it short at once; the printer is greeted again.
+    void connectDuringAnUploadDoesNotStall()
+    {
+        startSim({QStringLiteral("--line-rate"), QStringLiteral("9600")});
+        openWindow();
+        click("Image13");
+        QTRY_VERIFY_WITH_TIMEOUT(env->seams.allMessages().contains(msg(korvel::printer::kMsgConnected)), 5000);
+        click("SpeedButton26");
+        QTRY_VERIFY_WITH_TIMEOUT(form->Memo2->toPlainText().contains(QLatin1Char('(')), 5000);
+        QTest::qWait(1000);
+        QElapsedTimer clock;
+        clock.start();
+        click("Image13");
+        QVERIFY2(clock.elapsed() < 1000, qPrintable(QString::number(clock.elapsed())));
+        QVERIFY2(env->seams.allErrors().isEmpty(), qPrintable(env->seams.allErrors().join('|')));
+        QVERIFY(form->connected);
+        QTRY_VERIFY_WITH_TIMEOUT(form->status_send->isHidden(), 1000);
+        // The printer took the "!" for picture data; once it has given the picture up it answers again.
+        QTest::qWait(2500);
+        click("Image13");
+        QTRY_COMPARE_WITH_TIMEOUT(env->seams.allMessages().count(msg(korvel::printer::kMsgConnected)), 2, 8000);
+    }
+
+    // The refusal "e" leaves the window unconnected: the next command greets the printer again.
+    void refusalLeavesTheWindowUnconnected()
+    {
+        startSim({QStringLiteral("--reply-error")});
+        openWindow();
+        click("Image13");
+        QTRY_VERIFY_WITH_TIMEOUT(env->seams.allMessages().contains(msg(korvel::printer::kMsgConnectError)), 5000);
+        QTRY_VERIFY_WITH_TIMEOUT(!form->connected, 2000);
     }
 
     void missingDeviceNamesThePort()

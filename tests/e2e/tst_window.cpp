@@ -1,6 +1,7 @@
 // What the window tells of the line: the status line during a picture upload,
 // its receive-log panel, and the port list with the simulator's port marked.
 #include <QComboBox>
+#include <algorithm>
 #include <QDialog>
 #include <QDir>
 #include <QFile>
@@ -61,51 +62,36 @@ private slots:
         env.reset();
     }
 
-    // The line's words at each step of the bar, read as the bar moves: the upload
-    // may pass faster than any polling would see it.
-    void statusLineFollowsAPictureUpload()
+    // The line's words as the conversation moves: the picture's bytes as they
+    // cross the wire, a date pressed meanwhile counted as queued, then ready.
+    void statusLineFollowsTheWire()
     {
         StatusLine* line = form->statusLine;
         QTRY_VERIFY(line->portText().contains(QStringLiteral("COM30")));
         QVERIFY(line->portText().contains(QStringLiteral("متصل نیست")));
         QStringList seen;
-        connect(form->status_send, &QProgressBar::valueChanged, line,
-                [&seen, line] { seen << QStringLiteral("%1 %2").arg(line->progressPercent()).arg(line->workText()); });
+        QList<int> percents;
+        connect(form.get(), &TForm1::lineStateChanged, line, [&seen, &percents, line] {
+            seen << line->workText();
+            if (line->workText().startsWith(QStringLiteral("در حال ارسال «تصویر»")))
+                percents << line->progressPercent();
+        });
         form->SpeedButton26->click();
-        QTRY_COMPARE_WITH_TIMEOUT(line->replyText(), QStringLiteral("آخرین پاسخ: دستگاه آماده چاپ تصویر بارگذاری شده می باشد!"), 20000);
-        QCOMPARE(line->workText(), QStringLiteral("آماده"));
+        QTRY_VERIFY_WITH_TIMEOUT(percents.size() >= 2, 20000);
+        form->TabbedNotebook1->setCurrentIndex(2);
+        form->B2->click(); // waits its turn behind the picture
+        QTRY_VERIFY_WITH_TIMEOUT(env->seams.allMessages().contains(
+                                     QStringLiteral("!دستگاه آماده چاپ تصویر بارگذاری شده می باشد")),
+                                 40000);
+        QTRY_COMPARE_WITH_TIMEOUT(line->workText(), QStringLiteral("آماده"), 20000);
         QVERIFY(!line->portText().contains(QStringLiteral("متصل نیست")));
-        QVERIFY(!seen.isEmpty());
-        for (const QString& step : seen)
-            QVERIFY2(step.contains(QStringLiteral("در حال ارسال تصوير به چاپگر (")) && step.contains(QStringLiteral(" از 15843 بایت)")),
-                     qPrintable(step));
-    }
-
-    // The bar's columns as bytes of the stream: "240", then 66 bytes a column.
-    void uploadProgressInBytes_data()
-    {
-        QTest::addColumn<int>("column");
-        QTest::addColumn<QString>("work");
-        QTest::addColumn<int>("percent");
-        QTest::newRow("start") << 0 << "(3 از 15843 بایت)" << 0;
-        QTest::newRow("half") << 120 << "(7923 از 15843 بایت)" << 50;
-        QTest::newRow("end") << 240 << "(15843 از 15843 بایت)" << 100;
-    }
-    void uploadProgressInBytes()
-    {
-        QFETCH(int, column);
-        QFETCH(QString, work);
-        QFETCH(int, percent);
-        form->label_send->setText(QStringLiteral("در حال ارسال تصوير به چاپگر"));
-        form->label_send->show();
-        form->status_send->setMaximum(240);
-        form->status_send->setValue(column);
-        form->status_send->show();
-        QCOMPARE(form->statusLine->workText(), QStringLiteral("در حال ارسال تصوير به چاپگر ") + work);
-        QCOMPARE(form->statusLine->progressPercent(), percent);
-        form->label_send->hide();
-        QCOMPARE(form->statusLine->workText(), QStringLiteral("آماده"));
-        QCOMPARE(form->statusLine->progressPercent(), -1);
+        const auto queued = std::find_if(seen.begin(), seen.end(), [](const QString& step) {
+            return step.startsWith(QStringLiteral("در حال ارسال «تصویر»")) && step.endsWith(QStringLiteral("1 فرمان در صف"));
+        });
+        QVERIFY2(queued != seen.end(), qPrintable(seen.join(QLatin1Char('\n'))));
+        QVERIFY(std::any_of(seen.begin(), seen.end(), [](const QString& step) { return step.contains(QStringLiteral(" از 15843 بایت)")); }));
+        QVERIFY(std::is_sorted(percents.begin(), percents.end()));
+        QVERIFY2(percents.last() >= 90, qPrintable(QString::number(percents.last())));
     }
 
     void clickOpensTheReceiveLog()

@@ -3,6 +3,7 @@
 #include "FuzzCheck.h"
 #include "image/Canvas.h"
 #include "image/Raster.h"
+#include "printer/Protocol.h"
 
 #include <QByteArray>
 #include <QFile>
@@ -14,6 +15,7 @@
 #include <cstdint>
 #include <cstdlib>
 #include <string>
+#include <vector>
 #include <unistd.h>
 
 using namespace korvel::image;
@@ -50,11 +52,14 @@ void checkStream(const Canvas& canvas)
             }
         }
 
-    const std::string text = imageUploadText(values);
-    FUZZ_CHECK(text.size() == 3 + 3 * static_cast<std::size_t>(kValues));
-    FUZZ_CHECK(text.compare(0, 3, "240") == 0);
+    // The stream as the line gets it: "240", then one write of three digits per value.
+    const korvel::printer::Job job =
+        korvel::printer::imageUploadJob(std::vector<std::int32_t>(values.begin(), values.end()));
+    FUZZ_CHECK(job.steps.size() == 1 + static_cast<std::size_t>(kValues));
+    FUZZ_CHECK(job.steps.front().bytes == "240");
     for (std::size_t i = 0; i < values.size(); ++i) {
-        const std::string value = text.substr(3 + 3 * i, 3);
+        const std::string& value = job.steps[i + 1].bytes;
+        FUZZ_CHECK(value.size() == 3);
         for (char c : value)
             FUZZ_CHECK(c >= '0' && c <= '9');
         FUZZ_CHECK(std::stoi(value) == values[i]);

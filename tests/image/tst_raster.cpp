@@ -13,9 +13,6 @@ private slots:
     void singlePixel();
     void pictureSize_data();
     void pictureSize();
-    void uploadStream();
-    void uploadRejectsStreamsThatBreakTheHeader_data();
-    void uploadRejectsStreamsThatBreakTheHeader();
     void traceRecordsWhatWasSent();
 };
 
@@ -88,51 +85,6 @@ void RasterTest::pictureSize()
     for (int n = 1; n <= kValues; ++n)
         if (values[n - 1] != (n <= inkedValues ? ink : 255))
             QFAIL(qPrintable(QString("value %1 is %2").arg(n).arg(values[n - 1])));
-}
-
-void RasterTest::uploadStream()
-{
-    QImage picture(kColumns, kRows, QImage::Format_RGB32);
-    picture.fill(Qt::white);
-    for (int x = 0; x < kColumns; x += 3)
-        for (int y = x % 5; y < kRows; y += 7)
-            picture.setPixel(x, y, qRgb(0, 0, 0));
-    const auto values = rasteriseImage(picture);
-
-    const auto writes = imageUploadWrites(values);
-    QCOMPARE(writes.size(), std::size_t(kValues + 1));
-    QCOMPARE(writes.front(), std::string("240"));
-    const std::string text = imageUploadText(values);
-    QCOMPARE(text.size(), std::size_t(15843));
-    QCOMPARE(text.substr(0, 3), std::string("240"));
-    for (int n = 0; n < kValues; ++n) {
-        const std::string& w = writes[std::size_t(n) + 1];
-        QCOMPARE(w.size(), std::size_t(3));
-        QCOMPARE(text.substr(3 + 3 * std::size_t(n), 3), w);
-        QCOMPARE(std::stoi(w), values[std::size_t(n)]);
-        QVERIFY(values[std::size_t(n)] >= 128 && values[std::size_t(n)] <= 255);
-    }
-    QVERIFY(text.find_first_not_of("0123456789") == std::string::npos);
-}
-
-void RasterTest::uploadRejectsStreamsThatBreakTheHeader_data()
-{
-    QTest::addColumn<std::vector<int>>("values");
-    QTest::newRow("100 columns") << std::vector<int>(2200, 255);
-    QTest::newRow("one value too many") << std::vector<int>(kValues + 1, 255);
-    auto low = std::vector<int>(kValues, 255);
-    low[7] = 127;
-    QTest::newRow("value below 128") << low;
-    auto high = std::vector<int>(kValues, 255);
-    high[kValues - 1] = 256;
-    QTest::newRow("value above 255") << high;
-}
-
-void RasterTest::uploadRejectsStreamsThatBreakTheHeader()
-{
-    QFETCH(std::vector<int>, values);
-    QVERIFY_THROWS_EXCEPTION(std::invalid_argument, imageUploadText(values));
-    QVERIFY_THROWS_EXCEPTION(std::invalid_argument, imageUploadWrites(values));
 }
 
 void RasterTest::traceRecordsWhatWasSent()

@@ -51,6 +51,8 @@ QString describe(const Effect& e)
     case EffectKind::AppendLog: return "log:" + q(e.text);
     case EffectKind::StartTextUpload: return "text-upload";
     case EffectKind::StartImageUpload: return "image-upload";
+    case EffectKind::ProgressPosition: return "pos:" + QString::number(e.position);
+    case EffectKind::ShowStatusSend: return "show-bar";
     }
     return "?";
 }

@@ -111,6 +111,12 @@ void TestProtocol::refusedValues()
     QVERIFY_THROWS_EXCEPTION(std::invalid_argument, valueSettingJob(ValueSetting::Ink, 0));
     QVERIFY_THROWS_EXCEPTION(std::invalid_argument, valueSettingJob(ValueSetting::Count, 256));
     QVERIFY_THROWS_EXCEPTION(std::invalid_argument, setDateJob(2025, 13, 1));
+    QVERIFY_THROWS_EXCEPTION(std::invalid_argument, setDateJob(2025, 2, 30));
+    QVERIFY_THROWS_EXCEPTION(std::invalid_argument, setDateJob(2025, 2, 29)); // not a leap year
+    QVERIFY_THROWS_EXCEPTION(std::invalid_argument, setDateJob(2100, 2, 29)); // a century, not a leap year
+    QVERIFY_THROWS_EXCEPTION(std::invalid_argument, setDateJob(2025, 4, 31));
+    QVERIFY(!setDateJob(2024, 2, 29).steps.empty());
+    QVERIFY(!setDateJob(2000, 2, 29).steps.empty());
     QVERIFY_THROWS_EXCEPTION(std::invalid_argument, setTimeJob(24, 0, 0));
     QVERIFY_THROWS_EXCEPTION(std::invalid_argument, setCounterJob("123"));
     QVERIFY_THROWS_EXCEPTION(std::invalid_argument, setCounterJob(std::string("12\0" "4", 4)));

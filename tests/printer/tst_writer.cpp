@@ -70,6 +70,8 @@ class TestWriter : public QObject {
 private slots:
     void jobsFromTwoThreadsNeverInterleave();
     void pausesComeBeforeTheirWrite();
+    void keepsToTheWire();
+    void pauseIsSilenceOnTheWire();
     void jobsAreKeptApartBySilence();
     void failingWriteEndsItsJob_data();
     void failingWriteEndsItsJob();
@@ -128,6 +130,42 @@ void TestWriter::pausesComeBeforeTheirWrite()
     QCOMPARE(rec.bytes(), (QStringList{"d", "25", "03", "07"}));
     QVERIFY(w[1].at - w[0].at >= 30ms);
     QVERIFY(w[3].at - w[2].at >= 30ms);
+}
+
+// At 9600 bit/s a byte takes 1.0417 ms on the wire (8N1, ten bits). The writer may
+// run a few bytes ahead of it, never more, and a job ends when its last byte has crossed.
+void TestWriter::keepsToTheWire()
+{
+    Recorder rec;
+    LineWriter writer(LineIo{rec.fn(), {}, [] { return 9600; }});
+    std::vector<std::string> values(100, "255");
+    const auto start = Clock::now();
+    QVERIFY(writer.run(makeJob("image upload", values)).ok);
+    const auto took = Clock::now() - start;
+    QVERIFY2(took >= 312ms, qPrintable(QString::number(std::chrono::duration<double, std::milli>(took).count())));
+    const auto w = rec.writes();
+    constexpr auto byte = std::chrono::nanoseconds(1041667);
+    for (std::size_t i = 0; i < w.size(); ++i) {
+        // Bytes written before this one, less what may be ahead, must have had time to cross.
+        const auto crossed = byte * std::int64_t(3 * i > kBytesAhead + 3 ? 3 * i - kBytesAhead - 3 : 0);
+        QVERIFY2(w[i].at - w.front().at >= crossed, qPrintable(QString("write %1 ahead of the wire").arg(i)));
+    }
+}
+
+// A pause counts from when the bytes before it have left, not from when the driver took them.
+void TestWriter::pauseIsSilenceOnTheWire()
+{
+    Recorder rec;
+    std::atomic<int> drains{0};
+    LineWriter writer(LineIo{rec.fn(), [&] { ++drains; return false; }, [] { return 9600; }});
+    Job job;
+    job.name = "set date";
+    job.steps = {{std::string(96, '7'), 0us}, {"25", 50000us}}; // 96 bytes: 100 ms on the wire
+    QVERIFY(writer.run(job).ok);
+    const auto w = rec.writes();
+    QVERIFY2(w[1].at - w[0].at >= 148ms,
+             qPrintable(QString::number(std::chrono::duration<double, std::milli>(w[1].at - w[0].at).count())));
+    QVERIFY(drains >= 1);
 }
 
 void TestWriter::jobsAreKeptApartBySilence()

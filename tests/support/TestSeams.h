@@ -1,6 +1,8 @@
 // Answering dialogs, a fixed clock and a private working place for window tests.
 #pragma once
 
+#include <QEventLoop>
+#include <QTimer>
 #include <QDir>
 #include <QMutex>
 #include <QStringList>
@@ -13,7 +15,15 @@
 
 class TestSeams : public UiSeams {
 public:
-    void message(QWidget*, const QString& text) override { record(messages, text); }
+    void message(QWidget*, const QString& text) override
+    {
+        record(messages, text);
+        if (holdMs > 0) { // an operator who reads the box before closing it; the window keeps serving events
+            QEventLoop loop;
+            QTimer::singleShot(holdMs, &loop, &QEventLoop::quit);
+            loop.exec();
+        }
+    }
     void error(QWidget*, const QString& text) override { record(errors, text); }
     std::optional<QString> inputBox(QWidget*, const QString& caption, const QString& prompt,
                                     const QString& defaultText) override
@@ -84,6 +94,7 @@ public:
     QString lastInputCaption, lastInputPrompt, lastInputDefault, lastFilter;
     QDate date{2025, 3, 7};
     QTime time{9, 5, 3};
+    int holdMs = 0; // how long each message box stays open
 
 private:
     void record(QStringList& list, const QString& text) { QMutexLocker lock(&mutex); list << text; }

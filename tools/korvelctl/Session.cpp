@@ -1,7 +1,6 @@
 #include "Session.h"
 
 #include "printer/Messages.h"
-#include "printer/Responses.h"
 
 #include <algorithm>
 
@@ -9,15 +8,6 @@ namespace korvel::ctl {
 
 using namespace printer;
 using Clock = std::chrono::steady_clock;
-
-namespace {
-
-bool among(const std::vector<std::string>& list, const std::string& text)
-{
-    return std::find(list.begin(), list.end(), text) != list.end();
-}
-
-} // namespace
 
 Session::Session(std::string portName, std::chrono::milliseconds timeout)
     : portName_(std::move(portName)), timeout_(timeout)
@@ -27,146 +17,125 @@ Session::Session(std::string portName, std::chrono::milliseconds timeout)
     if (p == serial::spCustom)
         port_.setCustomPortName(portName_); // a device path as it stands
     port_.setPort(p);
-    port_.OnReceive = [this](serial::TSerialPort*, const std::string& chunk) { received(chunk); };
-    writer_ = std::make_unique<LineWriter>([this](const std::string& bytes) { return port_.SendString(bytes); });
+    port_.OnReceive = [this](serial::TSerialPort*, const std::string& chunk) { conversation_->received(chunk); };
+    LineIo io{[this](const std::string& bytes) { return port_.SendString(bytes); }, [this] { return port_.Drain(); },
+              [this] { return int(port_.BaudRateToInt(port_.BaudRate())); }};
+    ConversationHooks hooks;
+    hooks.effect = [this](const Effect& e) { effect(e); };
+    hooks.ended = [this](const CommandEnd& e) { ended(e); };
+    hooks.requestSettingsOnConnect = false; // each command asks for what it needs
+    conversation_ = std::make_unique<Conversation>(std::move(io), std::move(hooks), timeout_);
 }
 
 Session::~Session()
 {
-    writer_.reset(); // nothing may write once the port is gone
-    port_.Close();
+    port_.Close(); // no more chunks
+    conversation_.reset();
 }
 
-void Session::received(const std::string& chunk)
+void Session::setObserver(std::function<void(const Effect&)> observer)
+{
+    std::lock_guard lock(mutex_);
+    observer_ = std::move(observer);
+}
+
+void Session::effect(const Effect& e)
+{
+    std::function<void(const Effect&)> observer;
+    {
+        std::lock_guard lock(mutex_);
+        if (e.kind == EffectKind::Message)
+            replies_.push_back(e);
+        observer = observer_;
+    }
+    if (observer)
+        observer(e);
+    changed_.notify_all();
+}
+
+void Session::ended(const CommandEnd& e)
 {
     {
         std::lock_guard lock(mutex_);
-        chunks_.push_back(chunk);
+        ends_[e.id] = e;
     }
-    arrived_.notify_one();
+    changed_.notify_all();
 }
 
-Outcome Session::write(Job job)
+std::uint64_t Session::submit(Command command) { return conversation_->submit(std::move(command)); }
+
+Outcome Session::wait(std::uint64_t id)
 {
-    const JobResult r = writer_->run(std::move(job));
-    if (r.ok)
-        return Outcome{Outcome::Acknowledged, {}, {}, {}};
-    return Outcome{Outcome::LineError, {}, r.error, {}};
+    CommandEnd e;
+    {
+        std::unique_lock lock(mutex_);
+        changed_.wait(lock, [&] { return ends_.count(id) > 0; });
+        e = ends_[id];
+        ends_.erase(id);
+    }
+    switch (e.kind) {
+    case CommandEnd::Answered:
+        return Outcome{Outcome::Acknowledged, e.message, {}, e.report};
+    case CommandEnd::ErrorReply:
+        return Outcome{Outcome::ErrorReply, e.message, "the printer answered \"" + e.reply + "\" to \"" + e.jobName + "\"", {}};
+    case CommandEnd::NoReply:
+        return Outcome{Outcome::NoReply, std::string(kMsgNoReply),
+                       "no reply to \"" + e.jobName + "\" within " + std::to_string(timeout_.count()) + " ms", {}};
+    case CommandEnd::ReportInvalid:
+        return Outcome{Outcome::ReportInvalid, e.message, "the printer's settings report could not be read", {}};
+    case CommandEnd::Dropped:
+        return Outcome{Outcome::LineError, e.message, "\"" + e.jobName + "\" waited too long for the line", {}};
+    case CommandEnd::Cancelled:
+        return Outcome{Outcome::LineError, {}, "\"" + e.jobName + "\" was cancelled", {}};
+    case CommandEnd::LineError:
+        break;
+    }
+    return Outcome{Outcome::LineError, {}, e.error, {}};
 }
 
 Outcome Session::connect()
 {
+    conversation_->reset();
     try {
         port_.Close();
         port_.Open();
     } catch (const std::exception& e) {
         return Outcome{Outcome::LineError, {}, e.what(), {}};
     }
-    Job job = connectJob();
-    const std::vector<std::string> acks = job.acknowledgedBy;
-    if (Outcome w = write(std::move(job)); w.kind != Outcome::Acknowledged)
-        return w;
-    return await(acks, false);
+    return command(connectJob());
 }
 
 Outcome Session::command(Job job)
 {
-    const std::vector<std::string> acks = job.acknowledgedBy;
-    const std::string name = job.name;
-    if (Outcome w = write(std::move(job)); w.kind != Outcome::Acknowledged)
-        return w;
-    Outcome o = await(acks, false);
-    if (o.kind == Outcome::NoReply)
-        o.error = "no reply to \"" + name + "\" within " + std::to_string(timeout_.count()) + " ms";
-    return o;
+    Command c;
+    c.request = std::move(job);
+    return wait(submit(std::move(c)));
 }
 
-Outcome Session::requestSettings()
+Outcome Session::request(Job request, Job stream, char awaited, bool columns)
 {
-    if (Outcome w = write(requestSettingsJob()); w.kind != Outcome::Acknowledged)
-        return w;
-    Outcome o = await({}, true);
-    if (o.kind == Outcome::NoReply)
-        o.error = "no settings report within " + std::to_string(timeout_.count()) + " ms";
-    return o;
+    Command c;
+    c.request = std::move(request);
+    c.stream = std::move(stream);
+    c.awaited = awaited;
+    c.columnProgress = columns;
+    return wait(submit(std::move(c)));
 }
 
-Outcome Session::upload(Job job, std::vector<std::string> acks, ProgressFn progress)
+Outcome Session::requestSettings() { return command(requestSettingsJob()); }
+
+Outcome Session::expect(const std::vector<std::string>& acks)
 {
-    std::size_t bytes = 0;
-    for (const Step& s : job.steps)
-        bytes += s.bytes.size();
-    // 8N1: ten bits a byte.
-    const auto lineTime = std::chrono::milliseconds(bytes * 10 * 1000 / 9600);
-    const auto started = Clock::now();
-    const std::string name = job.name;
-    const JobResult r = writer_->run(std::move(job), std::move(progress));
-    if (!r.ok)
-        return Outcome{Outcome::LineError, {}, r.error, {}};
-    const auto written = Clock::now();
-    const auto extra = std::max(std::chrono::milliseconds{0},
-                                std::chrono::duration_cast<std::chrono::milliseconds>(started + lineTime - written));
-    Outcome o = await(acks, false, extra);
-    if (o.kind == Outcome::NoReply)
-        o.error = "no reply to the " + name + " within " + std::to_string((timeout_ + extra).count()) +
-                  " ms of its last write";
-    return o;
-}
-
-Outcome Session::expect(const std::vector<std::string>& acks) { return await(acks, false); }
-
-Outcome Session::await(const std::vector<std::string>& acks, bool wantReport, std::chrono::milliseconds extra)
-{
-    auto deadline = Clock::now() + timeout_ + extra;
-    constexpr Clock::time_point kNever = Clock::time_point::max();
-    Clock::time_point flushAt = kNever; // when a held-back tail is given up on
-    for (;;) {
-        std::vector<Effect> effects;
-        {
-            std::unique_lock lock(mutex_);
-            const auto until = std::min(flushAt, deadline);
-            arrived_.wait_until(lock, until, [this] { return !chunks_.empty(); });
-            if (!chunks_.empty()) {
-                const std::string chunk = std::move(chunks_.front());
-                chunks_.pop_front();
-                lock.unlock();
-                effects = dispatchChunk(chunk, state_);
-            } else {
-                lock.unlock();
-                if (Clock::now() < std::min(flushAt, deadline))
-                    continue; // spurious wake-up
-                effects = flushHeldBack(state_);
-            }
-        }
-        flushAt = state_.heldBack.empty() ? kNever : Clock::now() + kHeldBackFlush;
-
-        std::optional<Outcome> ack;
-        for (const Effect& e : effects) {
-            if (observer_)
-                observer_(e);
-            // A printer that reports progress is still at work.
-            if (e.kind == EffectKind::ProgressReset || e.kind == EffectKind::ProgressAdvance)
-                deadline = std::max(deadline, Clock::now() + timeout_);
-            if (e.kind == EffectKind::Message && among(errorReplies(), e.response))
-                return Outcome{Outcome::ErrorReply, e.text, "the printer answered \"" + e.response + "\"", {}};
-            if (e.kind == EffectKind::ReportInvalid)
-                return Outcome{Outcome::ReportInvalid, e.text, "the printer's settings report could not be read",
-                               {}};
-            // The upload requests show no message; they are acknowledgements all the same.
-            const std::string response = e.kind == EffectKind::StartTextUpload    ? "}"
-                                         : e.kind == EffectKind::StartImageUpload ? "("
-                                         : e.kind == EffectKind::Message          ? e.response
-                                                                                  : std::string();
-            if (!ack && !response.empty() && among(acks, response))
-                ack = Outcome{Outcome::Acknowledged, e.text, {}, {}};
-            if (!ack && wantReport && e.kind == EffectKind::ApplyReport)
-                ack = Outcome{Outcome::Acknowledged, {}, {}, e.report};
-        }
-        if (ack)
-            return *ack;
-        if (Clock::now() >= deadline && flushAt == kNever)
-            return Outcome{Outcome::NoReply, std::string(kMsgNoReply), "no reply from the printer", {}};
-    }
+    std::unique_lock lock(mutex_);
+    auto seen = [&]() -> const Effect* {
+        for (const Effect& e : replies_)
+            if (std::find(acks.begin(), acks.end(), e.response) != acks.end())
+                return &e;
+        return nullptr;
+    };
+    if (changed_.wait_for(lock, timeout_, [&] { return seen() != nullptr; }))
+        return Outcome{Outcome::Acknowledged, seen()->text, {}, {}};
+    return Outcome{Outcome::NoReply, std::string(kMsgNoReply), "no reply from the printer", {}};
 }
 
 } // namespace korvel::ctl

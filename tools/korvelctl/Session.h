@@ -1,20 +1,19 @@
-// One conversation with the printer for korvelctl: the port, the one line
-// writer, and the dispatcher's reading of what comes back.
+// korvelctl's side of the conversation with the printer: the port, and the
+// waits of a command-line tool for the ends that the conversation reports.
 #pragma once
 
-#include "printer/Dispatch.h"
-#include "printer/Protocol.h"
-#include "printer/Writer.h"
+#include "printer/Conversation.h"
 #include "serial/SerialPort.h"
 
 #include <chrono>
 #include <condition_variable>
-#include <deque>
 #include <functional>
+#include <map>
 #include <memory>
 #include <mutex>
 #include <optional>
 #include <string>
+#include <vector>
 
 namespace korvel::ctl {
 
@@ -34,36 +33,35 @@ public:
 
     // Opens the port and greets the printer; Acknowledged on "s".
     Outcome connect();
-    // Writes the job whole and waits for one of its acknowledgements.
+    // Queues the command behind the work in progress; wait() gives its end.
+    std::uint64_t submit(printer::Command command);
+    Outcome wait(std::uint64_t id);
+    // Submits the job and waits for its end.
     Outcome command(printer::Job job);
+    // "P" or "T" with the stream the printer asks for, then the stream's reply.
+    Outcome request(printer::Job request, printer::Job stream, char awaited, bool columns);
     // Writes "u" and waits for the whole settings report.
     Outcome requestSettings();
-    // An upload the printer asked for, with progress per write, then the wait
-    // for acks. The wait starts when the last byte can have crossed the line
-    // at 9600 bit/s: the driver takes the writes long before they are sent.
-    Outcome upload(printer::Job job, std::vector<std::string> acks, printer::ProgressFn progress = {});
-    // Waits for a reply that follows another, writing nothing.
+    // Waits for a reply that follows another, writing nothing; counts one seen already.
     Outcome expect(const std::vector<std::string>& acks);
 
-    // Sees every effect of every chunk handled while waiting, in order.
-    void setObserver(std::function<void(const printer::Effect&)> observer) { observer_ = std::move(observer); }
+    // Sees every effect, in order, on the conversation's thread.
+    void setObserver(std::function<void(const printer::Effect&)> observer);
 
 private:
-    Outcome await(const std::vector<std::string>& acks, bool wantReport,
-                  std::chrono::milliseconds extra = std::chrono::milliseconds{0});
-    Outcome write(printer::Job job);
-    void received(const std::string& chunk);
+    void effect(const printer::Effect& e);
+    void ended(const printer::CommandEnd& e);
 
     std::string portName_;
     std::chrono::milliseconds timeout_;
     serial::TSerialPort port_;
-    std::unique_ptr<printer::LineWriter> writer_;
-    printer::DispatchState state_;
-    std::function<void(const printer::Effect&)> observer_;
+    std::unique_ptr<printer::Conversation> conversation_;
 
     std::mutex mutex_;
-    std::condition_variable arrived_;
-    std::deque<std::string> chunks_;
+    std::condition_variable changed_;
+    std::map<std::uint64_t, printer::CommandEnd> ends_;
+    std::vector<printer::Effect> replies_;  // messages seen, for expect()
+    std::function<void(const printer::Effect&)> observer_;
 };
 
 } // namespace korvel::ctl

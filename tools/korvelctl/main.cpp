@@ -28,6 +28,7 @@
 #include <optional>
 #include <stdexcept>
 #include <string>
+#include <thread>
 #include <vector>
 
 using namespace korvel;
@@ -58,9 +59,18 @@ int report(const ctl::Outcome& o)
     }
 }
 
+// While a script is read, the commands are collected instead of sent.
+std::vector<printer::Command>* g_script = nullptr;
+
 // Connect, then write the job and wait for its acknowledgement.
 int sendCommand(const Context& ctx, printer::Job job)
 {
+    if (g_script) {
+        printer::Command c;
+        c.request = std::move(job);
+        g_script->push_back(std::move(c));
+        return kOk;
+    }
     ctl::Session session(ctx.port, ctx.timeout);
     if (ctl::Outcome c = session.connect(); c.kind != ctl::Outcome::Acknowledged)
         return report(c);
@@ -303,18 +313,14 @@ int uploadText(const Context& ctx, const std::string& bytes)
     ctl::Session session(ctx.port, ctx.timeout);
     if (ctl::Outcome c = session.connect(); c.kind != ctl::Outcome::Acknowledged)
         return report(c);
-    if (ctl::Outcome o = session.command(printer::sendTextJob()); o.kind != ctl::Outcome::Acknowledged)
-        return report(o);
     // "@" may share the chunk of "r" (and then comes first among its effects).
-    std::optional<std::string> ready;
-    session.setObserver([&ready](const printer::Effect& e) {
-        if (e.kind == printer::EffectKind::Message && e.response == "@")
-            ready = e.text;
-    });
-    const ctl::Outcome o = session.upload(printer::textUploadJob(bytes), {"r"});
+    printer::Job upload = printer::textUploadJob(bytes);
+    upload.acknowledgedBy = {"r"}; // "@" is printed after it
+    const ctl::Outcome o = session.request(printer::sendTextJob(), std::move(upload), '}', false);
     if (o.kind != ctl::Outcome::Acknowledged)
         return report(o);
     std::cout << o.message << '\n';
+    std::optional<std::string> ready;
     if (!ready) {
         if (ctl::Outcome r = session.expect({"@"}); r.kind == ctl::Outcome::Acknowledged)
             ready = r.message;
@@ -381,16 +387,14 @@ int cmdSendImage(const Context& ctx, const Args& a)
     ctl::Session session(ctx.port, ctx.timeout);
     if (ctl::Outcome c = session.connect(); c.kind != ctl::Outcome::Acknowledged)
         return report(c);
-    if (ctl::Outcome o = session.command(printer::sendPictureJob()); o.kind != ctl::Outcome::Acknowledged)
-        return report(o);
     ProgressBar bar(image::kColumns);
-    bar.show(0);
-    // Writes: "240", then 22 values a column.
-    const ctl::Outcome o = session.upload(printer::imageUploadJob(values), {"pload"},
-                                          [&bar](std::size_t done, std::size_t) {
-                                              if (done > 1)
-                                                  bar.show(int((done - 1) / image::kPositions));
-                                          });
+    // The bar follows the wire, column by column.
+    session.setObserver([&bar](const printer::Effect& e) {
+        if (e.kind == printer::EffectKind::ProgressReset || e.kind == printer::EffectKind::ProgressPosition)
+            bar.show(e.position);
+    });
+    const ctl::Outcome o = session.request(printer::sendPictureJob(), printer::imageUploadJob(values), '(', true);
+    session.setObserver({});
     bar.finish();
     return report(o);
 }
@@ -413,14 +417,14 @@ int cmdStoreImage(const Context& ctx, const Args& a)
             bar.emplace(e.maximum);
             bar->show(e.position);
             done = e.position;
-        } else if (e.kind == EffectKind::AppendLog && bar) {
-            // Every "%" is a step, also when several share a chunk (the
-            // window moves once a chunk). The chunk of "v" still counts.
-            done += int(std::count(e.text.begin(), e.text.end(), '%'));
+        } else if (e.kind == EffectKind::ProgressAdvance && bar) {
+            // Each "%" once: those after "w" in its chunk are counted by the reset.
+            done += std::max(1, e.position);
             bar->show(done);
         }
     });
     const ctl::Outcome o = session.command(printer::storePictureJob(slot));
+    session.setObserver({});
     bar.reset();
     return report(o);
 }
@@ -579,6 +583,141 @@ int cmdCode(const Context&, const Args& a)
     return kOk;
 }
 
+const std::vector<Command>& commands();
+
+// "a b \"c d\"" into a, b and c d.
+Args splitLine(const std::string& line)
+{
+    Args out;
+    std::string word;
+    bool quoted = false, any = false;
+    for (char c : line) {
+        if (c == '"') {
+            quoted = !quoted;
+            any = true;
+        } else if (!quoted && std::isspace(static_cast<unsigned char>(c))) {
+            if (any)
+                out.push_back(word);
+            word.clear();
+            any = false;
+        } else {
+            word += c;
+            any = true;
+        }
+    }
+    if (quoted)
+        throw Usage("unclosed quote in \"" + line + "\"");
+    if (any)
+        out.push_back(word);
+    return out;
+}
+
+int cmdRun(const Context& ctx, const Args& a)
+{
+    QFile file(QFile::decodeName(a[0].c_str()));
+    if (!file.open(QIODevice::ReadOnly))
+        throw Usage(a[0] + ": " + file.errorString().toStdString());
+    // Every line is read and built before anything is sent: a bad line sends nothing.
+    struct Step {
+        std::optional<printer::Command> command;
+        double waitSeconds = 0;
+        std::string line;
+    };
+    std::vector<Step> steps;
+    int number = 0;
+    for (const QByteArray& raw : file.readAll().split('\n')) {
+        ++number;
+        std::string line = raw.toStdString();
+        if (const auto hash = line.find('#'); hash != std::string::npos)
+            line.erase(hash);
+        const Args words = splitLine(line);
+        if (words.empty())
+            continue;
+        const std::string where = a[0] + ":" + std::to_string(number) + ": ";
+        if (words[0] == "wait") {
+            if (words.size() != 2)
+                throw Usage(where + "wait SECONDS");
+            double seconds = -1;
+            try {
+                seconds = std::stod(words[1]);
+            } catch (const std::exception&) {
+            }
+            if (!(seconds >= 0 && seconds <= 3600))
+                throw Usage(where + "wait wants 0 to 3600 seconds, not \"" + words[1] + "\"");
+            steps.push_back(Step{std::nullopt, seconds, line});
+            continue;
+        }
+        const Args args(words.begin() + 1, words.end());
+        printer::Command c;
+        if (words[0] == "send-text") {
+            const text::TextStream stream = textStream(args);
+            c.request = printer::sendTextJob();
+            c.stream = printer::textUploadJob(stream.bytes);
+            c.awaited = '}';
+        } else if (words[0] == "send-image") {
+            if (args.size() != 1)
+                throw Usage(where + "send-image FILE");
+            const std::vector<int> raster = pictureValues(args[0]);
+            c.request = printer::sendPictureJob();
+            c.stream = printer::imageUploadJob(std::vector<std::int32_t>(raster.begin(), raster.end()));
+            c.awaited = '(';
+            c.columnProgress = true;
+        } else if (words[0] == "store-image" && args.size() == 1) {
+            c.request = printer::storePictureJob(parseSlot(args[0]));
+        } else if (words[0] == "settings" && args.empty()) {
+            c.request = printer::requestSettingsJob();
+        } else if (words[0] == "connect" && args.empty()) {
+            c.request = printer::connectJob();
+        } else {
+            const Command* cmd = nullptr;
+            for (const Command& k : commands())
+                if (words[0] == k.name && k.needsPort && words[0] != "run")
+                    cmd = &k;
+            if (!cmd)
+                throw Usage(where + "\"" + words[0] + "\" cannot be scripted");
+            if (args.size() < cmd->minArgs || args.size() > cmd->maxArgs)
+                throw Usage(where + "usage: " + cmd->name + " " + cmd->args);
+            std::vector<printer::Command> got;
+            g_script = &got;
+            try {
+                cmd->run(ctx, args);
+            } catch (...) {
+                g_script = nullptr;
+                throw;
+            }
+            g_script = nullptr;
+            if (got.size() != 1)
+                throw Usage(where + "\"" + words[0] + "\" cannot be scripted");
+            c = std::move(got.front());
+        }
+        steps.push_back(Step{std::move(c), 0, line});
+    }
+
+    ctl::Session session(ctx.port, ctx.timeout);
+    if (ctl::Outcome o = session.connect(); o.kind != ctl::Outcome::Acknowledged)
+        return report(o);
+    // Each command is given at once, queued behind the work in progress, as a press would be.
+    std::vector<std::pair<std::uint64_t, std::string>> given;
+    for (Step& step : steps) {
+        if (!step.command) {
+            std::this_thread::sleep_for(std::chrono::duration<double>(step.waitSeconds));
+            continue;
+        }
+        given.emplace_back(session.submit(std::move(*step.command)), step.line);
+    }
+    int worst = kOk;
+    for (const auto& [id, line] : given) {
+        const ctl::Outcome o = session.wait(id);
+        if (o.report) {
+            const printer::Report& r = *o.report;
+            std::cout << "ink " << r.ink.text << "\ncount " << r.count.text << "\ndelay-after " << r.delayAfter.text
+                      << "\ninitial-delay " << r.initialDelay.text << "\nresolution " << r.resolution.text << '\n';
+        }
+        worst = std::max(worst, report(o));
+    }
+    return worst;
+}
+
 const std::vector<Command>& commands()
 {
     static const std::vector<Command> table{
@@ -611,6 +750,8 @@ const std::vector<Command>& commands()
          "--type qr|datamatrix|gs1-datamatrix|code128|gs1-128|ean13 --data TEXT --module N [--at X,Y] [--onto FILE] "
          "--out FILE.bmp",
          "a 240 x 154 1-bit picture with the code at X,Y (no printer)", 8, 12, false, cmdCode},
+        {"run", "FILE", "the commands of FILE, one a line (# comment, wait SECONDS), each queued at once", 1, 1,
+         true, cmdRun},
     };
     return table;
 }

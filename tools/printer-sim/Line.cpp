@@ -220,6 +220,7 @@ std::optional<uint8_t> Line::take(TimePoint deadline)
                 sleepUntil(p.at);
             }
             pending_.pop_front();
+            previousArrival_ = lastArrival_;
             lastArrival_ = p.at;
             ++received_;
             if (opt_.hangupAfter >= 0 && received_ >= opt_.hangupAfter)

@@ -33,6 +33,8 @@ public:
     // Give back the byte just taken; it is taken again next.
     void unget(uint8_t b);
     TimePoint lastArrival() const { return lastArrival_; }
+    // The quiet on the paced wire before the byte taken last.
+    std::chrono::nanoseconds silenceBefore() const { return lastArrival_ - previousArrival_; }
     long received() const { return received_; }
 
     // Writes at line pace (or a byte at a time with --split-replies).
@@ -64,6 +66,7 @@ private:
     struct Pending { uint8_t byte; TimePoint at; };
     std::deque<Pending> pending_;
     TimePoint lastArrival_{};
+    TimePoint previousArrival_{};
     TimePoint lastStamp_{};
     TimePoint nextSendSlot_{};
     long received_ = 0;

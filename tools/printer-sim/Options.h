@@ -17,6 +17,7 @@ struct Options {
     int uploadTimeoutMs = 2000;
     int saveStepMs = 5;        // between two "%" of the saving progress
     int splitGapMs = 60;       // between two bytes with --split-replies
+    int strictSilenceMs = 0;   // > 0: tell of a letter or parameter with less silence before it
     std::array<int, 5> settings{5, 2, 7, 9, 3}; // ink, count, delay after, initial delay, resolution
     bool silent = false;
     bool replyError = false;

@@ -92,8 +92,25 @@ void Printer::run()
     }
 }
 
+void Printer::strict(const char* what)
+{
+    endedWithParameter_ = true;
+    const auto quiet = std::chrono::duration_cast<std::chrono::milliseconds>(line_.silenceBefore()).count();
+    if (opt_.strictSilenceMs <= 0 || quiet >= opt_.strictSilenceMs)
+        return;
+    Event e = Event::named("strict-silence");
+    e.str("what", what).num("silenceMs", quiet).num("needMs", opt_.strictSilenceMs);
+    log_.write(e, std::string("strict silence: ") + what + " after " + std::to_string(quiet) + " ms");
+    std::fprintf(stderr, "printer-sim: strict silence: %s after %lld ms of silence, %d needed\n", what,
+                 static_cast<long long>(quiet), opt_.strictSilenceMs);
+}
+
 void Printer::handle(uint8_t c)
 {
+    // A parameter ends by silence: the next letter must keep it.
+    if (endedWithParameter_)
+        strict("command letter");
+    endedWithParameter_ = false;
     sent_.clear();
     garbage_.clear();
     switch (c) {
@@ -129,10 +146,12 @@ std::optional<uint8_t> Printer::byteWithin(int ms)
 }
 
 // One write of the sender: its first byte within `firstMs`, then bytes until the line is idle for the gap.
-std::string Printer::readWrite(int firstMs, size_t cap)
+std::string Printer::readWrite(int firstMs, size_t cap, bool paused)
 {
     std::string s;
     auto b = byteWithin(firstMs);
+    if (b && paused)
+        strict("parameter");
     while (b) {
         s += static_cast<char>(*b);
         if (s.size() >= cap)
@@ -142,10 +161,12 @@ std::string Printer::readWrite(int firstMs, size_t cap)
     return s;
 }
 
-std::string Printer::readExact(size_t n, int firstMs)
+std::string Printer::readExact(size_t n, int firstMs, bool paused)
 {
     std::string s;
     auto b = byteWithin(firstMs);
+    if (b && paused)
+        strict("parameter");
     while (b) {
         s += static_cast<char>(*b);
         if (s.size() == n)
@@ -275,9 +296,9 @@ void Printer::valueSetting(char cmd)
 void Printer::setDate()
 {
     // The year has one to three digits: only the sender's pause ends it.
-    const std::string year = readWrite(opt_.paramTimeoutMs);
-    const std::string month = year.empty() ? "" : readExact(2, opt_.paramTimeoutMs);
-    const std::string day = month.size() < 2 ? "" : readExact(2, opt_.paramTimeoutMs);
+    const std::string year = readWrite(opt_.paramTimeoutMs, 64, true);
+    const std::string month = year.empty() ? "" : readExact(2, opt_.paramTimeoutMs, true);
+    const std::string day = month.size() < 2 ? "" : readExact(2, opt_.paramTimeoutMs, true);
     if (year.size() > 3 || !allDigits(year) || month.size() != 2 || !allDigits(month) || day.size() != 2 || !allDigits(day)) {
         notUnderstood("d", {year, month, day}, "date is not year (1-3 digits), month (2), day (2)");
         return;
@@ -294,7 +315,7 @@ void Printer::setTime()
 {
     std::vector<std::string> parts;
     for (int k = 0; k < 3; ++k) {
-        parts.push_back(readExact(2, opt_.paramTimeoutMs));
+        parts.push_back(readExact(2, opt_.paramTimeoutMs, true));
         if (parts.back().size() != 2 || !allDigits(parts.back())) {
             notUnderstood("t", parts, "time is not hour, minute, second of two digits each");
             return;
@@ -336,6 +357,7 @@ void Printer::store()
         finish(e, "s store text");
         return;
     }
+    strict("parameter");
     const std::string digit(1, static_cast<char>(*b));
     if (*b < '1' || *b > '5') {
         notUnderstood("s", {digit}, "slot is not 1-5");
@@ -356,7 +378,7 @@ void Printer::store()
 
 void Printer::imageSequence()
 {
-    const std::string slot = readExact(1, opt_.paramTimeoutMs);
+    const std::string slot = readExact(1, opt_.paramTimeoutMs, true);
     if (slot.size() != 1 || slot[0] < '1' || slot[0] > '5') {
         notUnderstood("S", {slot}, "slot is not 1-5");
         return;
@@ -370,7 +392,7 @@ void Printer::imageSequence()
 
 void Printer::expiryDays()
 {
-    const std::string days = readWrite(opt_.paramTimeoutMs);
+    const std::string days = readWrite(opt_.paramTimeoutMs, 64, true);
     if (days.size() < 3 || !digitsOrMinus(days) || days.back() == '-') {
         notUnderstood("n", {days}, "expiry days are not three digits");
         return;
@@ -385,7 +407,7 @@ void Printer::expiryDays()
 void Printer::layout(char cmd)
 {
     const std::string c(1, cmd);
-    const std::string p = readWrite(opt_.paramTimeoutMs);
+    const std::string p = readWrite(opt_.paramTimeoutMs, 64, true);
     if (p.size() < 21 || !digitsOrMinus(p)) {
         notUnderstood(c, {p}, "layout is not 21 characters of digits");
         return;

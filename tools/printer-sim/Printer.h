@@ -23,8 +23,11 @@ private:
     void handle(uint8_t c);
 
     std::optional<uint8_t> byteWithin(int ms);
-    std::string readWrite(int firstMs, size_t cap = 64);
-    std::string readExact(size_t n, int firstMs);
+    // paused: the sender keeps a silence before this parameter.
+    std::string readWrite(int firstMs, size_t cap = 64, bool paused = false);
+    std::string readExact(size_t n, int firstMs, bool paused = false);
+    void strict(const char* what);
+    bool endedWithParameter_ = false;
     std::string readStream(size_t n, int idleMs);
 
     void reply(const std::string& bytes);

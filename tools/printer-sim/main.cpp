@@ -24,6 +24,8 @@ Line:
   --port COMn            name in the port map (default COM30)
   --line-rate BPS        take and send bytes no faster than BPS bit/s at 8N1
                          (10 bits a byte); default: as fast as the terminal
+  --strict-silence MS    tell (log and stderr) of a parameter, or of a letter after a
+                         parameter, with less than MS of silence before it on the wire
   --gap MS               idle time that ends one write of the sender (default 30);
                          with --line-rate counted from the byte's arrival at line pace
   --param-timeout MS     longest wait for a parameter after its command (default 1000)
@@ -104,6 +106,8 @@ sim::Options parse(int argc, char** argv)
             o.logFile = arg();
         } else if (flag == "--line-rate") {
             o.lineRate = static_cast<int>(number(flag, arg(), 1, 10000000));
+        } else if (flag == "--strict-silence") {
+            o.strictSilenceMs = ms();
         } else if (flag == "--gap") {
             o.gapMs = ms();
         } else if (flag == "--param-timeout") {
