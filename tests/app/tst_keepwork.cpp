@@ -340,19 +340,25 @@ private slots:
     // Undo and redo keep the pen and brush the toolbar shows.
     void undoKeepsPenAndBrush()
     {
+        using korvel::image::PenStyle;
         paintBlack(*form, QRect(0, 0, 240, 154));
         click(form->ClearBrush);
+        click(form->DashPen);
         click(form->RectangleButton);
         form->PenSize->setText(QStringLiteral("3"));
         drag(*form, QPoint(20, 20), {QPoint(100, 100)}, QPoint(100, 100));
         form->Undo();
+        QCOMPARE(int(form->canvas->penStyle()), int(PenStyle::psDash));
         form->Redo();
+        QCOMPARE(int(form->canvas->penStyle()), int(PenStyle::psDash));
         form->Undo();
         // Over black, a clear brush leaves the interior black; the outline is 3 wide either way.
         drag(*form, QPoint(20, 20), {QPoint(100, 100)}, QPoint(100, 100));
         QCOMPARE(blackCount(shown(*form)), 240 * 154);
         QCOMPARE(form->canvas->penWidth(), 3);
         QCOMPARE(int(form->canvas->brushStyle()), int(korvel::image::BrushStyle::bsClear));
+        QCOMPARE(int(form->canvas->penStyle()), int(PenStyle::psDash));
+        QVERIFY(form->DashPen->isChecked());
     }
 
     // --- Smaller faults of the pixel page -------------------------------------
