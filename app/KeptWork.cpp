@@ -21,6 +21,7 @@
 #include <QTimer>
 #include <QToolButton>
 
+#include "image/Canvas.h"
 #include "image/DateLayout.h"
 #include "text/Direction.h"
 
@@ -31,6 +32,30 @@ namespace {
 const QString kPictureFilter = QStringLiteral("Bitmap files (*.bmp);;All files (*)");
 
 QString unsavedMarkPath(const QString& workingBitmap) { return workingBitmap + QStringLiteral(".unsaved"); }
+
+// The picture as it stands after the last change. The working bitmap holds the
+// one before it (the undo checkpoint), so a lost session's last change lives here.
+QString currentPicturePath(const QString& workingBitmap)
+{
+    const QFileInfo info(workingBitmap);
+    return info.dir().filePath(info.completeBaseName() + QStringLiteral("-current.bmp"));
+}
+
+// Written whole (temporary file and rename) after each change and before the
+// unsaved mark, so a mark never stands beside an older picture. A 1-bit
+// 240 x 154 bitmap: cheap enough for the UI thread. A failure is told once.
+void keepCurrentPicture(TForm1& form, bool& errorShown)
+{
+    const QString bitmap = form.canvas->workingBitmap();
+    if (bitmap.isEmpty())
+        return;
+    try {
+        form.canvas->save(currentPicturePath(bitmap));
+    } catch (const image::FileError& e) {
+        if (!std::exchange(errorShown, true))
+            form.seams().error(&form, QStringLiteral(".تصویر کنونی در %1 نگه داشته نشد\n%2").arg(e.file(), e.reason()));
+    }
+}
 
 } // namespace
 
@@ -48,6 +73,7 @@ void TForm1::applyCanvasState(const image::CanvasHistory::State& state)
     CurrentFile = state.file;
     currentFileIsOurs_ = state.fileIsOurs;
     refreshCanvas();
+    keepCurrentPicture(*this, choicesErrorShown_);
     updateUnsavedMark();
 }
 
@@ -69,6 +95,7 @@ void TForm1::endCanvasChange()
         return;
     history_.recordChange(std::move(before));
     canvasStateId_ = ++lastStateId_;
+    keepCurrentPicture(*this, choicesErrorShown_);
     updateUnsavedMark();
 }
 
@@ -184,6 +211,8 @@ void TForm1::closeEvent(QCloseEvent* event)
     // Saved or given up: nothing for the next start to offer.
     if (!canvas->workingBitmap().isEmpty() && QFile::remove(unsavedMarkPath(canvas->workingBitmap())))
         unsavedMarked_ = false;
+    if (!unsavedMarked_ && !canvas->workingBitmap().isEmpty())
+        QFile::remove(currentPicturePath(canvas->workingBitmap()));
     QWidget::closeEvent(event);
 }
 
@@ -213,14 +242,24 @@ void TForm1::claimWorkingBitmap()
 void TForm1::setAsideUnsavedPicture()
 {
     const QString bitmap = canvas->workingBitmap();
-    if (bitmap.isEmpty() || !QFile::exists(unsavedMarkPath(bitmap)))
+    if (bitmap.isEmpty())
         return;
     const QFileInfo info(bitmap);
-    const QString kept = info.dir().filePath(info.completeBaseName() + QStringLiteral("-unsaved.bmp"));
-    QFile::remove(kept);
-    if (QFile::exists(bitmap) && QFile::rename(bitmap, kept))
-        workingBitmapKept = kept;
-    QFile::remove(unsavedMarkPath(bitmap));
+    const QString current = currentPicturePath(bitmap);
+    if (QFile::exists(unsavedMarkPath(bitmap))) {
+        const QString kept = info.dir().filePath(info.completeBaseName() + QStringLiteral("-unsaved.bmp"));
+        QFile::remove(kept);
+        // The picture after the last change; the checkpoint when that session changed nothing.
+        const QString last = QFile::exists(current) ? current : bitmap;
+        if (QFile::exists(last) && QFile::rename(last, kept))
+            workingBitmapKept = kept;
+        QFile::remove(unsavedMarkPath(bitmap));
+    }
+    // This session keeps its own: nothing of an earlier one may stand for it.
+    QFile::remove(current);
+    const QString stumps = QFileInfo(current).fileName() + QStringLiteral(".??????"); // cut-off temporary files
+    for (const QString& stump : info.dir().entryList({stumps}, QDir::Files | QDir::Hidden))
+        QFile::remove(info.dir().filePath(stump));
 }
 
 void TForm1::offerUnsavedPicture()

@@ -340,19 +340,25 @@ private slots:
     // Undo and redo keep the pen and brush the toolbar shows.
     void undoKeepsPenAndBrush()
     {
+        using korvel::image::PenStyle;
         paintBlack(*form, QRect(0, 0, 240, 154));
         click(form->ClearBrush);
+        click(form->DashPen);
         click(form->RectangleButton);
         form->PenSize->setText(QStringLiteral("3"));
         drag(*form, QPoint(20, 20), {QPoint(100, 100)}, QPoint(100, 100));
         form->Undo();
+        QCOMPARE(int(form->canvas->penStyle()), int(PenStyle::psDash));
         form->Redo();
+        QCOMPARE(int(form->canvas->penStyle()), int(PenStyle::psDash));
         form->Undo();
         // Over black, a clear brush leaves the interior black; the outline is 3 wide either way.
         drag(*form, QPoint(20, 20), {QPoint(100, 100)}, QPoint(100, 100));
         QCOMPARE(blackCount(shown(*form)), 240 * 154);
         QCOMPARE(form->canvas->penWidth(), 3);
         QCOMPARE(int(form->canvas->brushStyle()), int(korvel::image::BrushStyle::bsClear));
+        QCOMPARE(int(form->canvas->penStyle()), int(PenStyle::psDash));
+        QVERIFY(form->DashPen->isChecked());
     }
 
     // --- Smaller faults of the pixel page -------------------------------------
@@ -459,23 +465,35 @@ private slots:
         QCOMPARE(picture(second.canvas->workingBitmap()).size(), QSize(240, 154));
     }
 
-    // A session that ended without saving or discarding leaves its picture
-    // for the next start, which keeps it aside and offers it back.
+    // A session that ended without saving or discarding leaves its picture, as
+    // its last change left it, for the next start, which keeps it aside and offers it back.
     void unsavedPictureOfTheLastSession_data()
     {
+        QTest::addColumn<QString>("last"); // the session's last step
         QTest::addColumn<bool>("restore");
-        QTest::newRow("restored") << true;
-        QTest::newRow("declined") << false;
+        QTest::newRow("a figure, restored") << "figure" << true;
+        QTest::newRow("a figure, declined") << "figure" << false;
+        QTest::newRow("an undo, restored") << "undo" << true;
+        QTest::newRow("a redo, restored") << "redo" << true;
     }
     void unsavedPictureOfTheLastSession()
     {
+        QFETCH(QString, last);
         QFETCH(bool, restore);
         drag(*form, QPoint(10, 10), {QPoint(60, 60)}, QPoint(60, 60));
-        click(form->RectangleButton); // the checkpoint now holds the figure
+        const QImage first = shown(*form);
+        click(form->RectangleButton); // the checkpoint now holds the first figure
         drag(*form, QPoint(100, 10), {QPoint(160, 60)}, QPoint(160, 60));
-        const QImage checkpoint = picture(workingBitmapPath(*env));
-        QVERIFY(blackCount(checkpoint) > 0);
-        form.reset(); // no close: the process is gone, leaving its lock behind
+        const QImage both = shown(*form);
+        if (last != "figure")
+            form->Undo();
+        if (last == "redo")
+            form->Redo();
+        const QImage lastPicture = last == "undo" ? first : both;
+        QCOMPARE(shown(*form), lastPicture);
+        // The working bitmap stays the checkpoint: the figure before the last.
+        QCOMPARE(picture(workingBitmapPath(*env)), first);
+        form.reset(); // no close, no save: the process is gone, leaving its lock behind
         writeFile(workingBitmapPath(*env) + ".lock", QByteArray("2147483000\n") + QCoreApplication::applicationName().toUtf8() +
                                                         "\n" + QSysInfo::machineHostName().toUtf8() + "\n");
 
@@ -483,15 +501,18 @@ private slots:
         open();
         QVERIFY(env->seams.yesNoAnswers.empty()); // asked
         const QString kept = env->workDir() + "/korvel-unsaved.bmp";
-        QCOMPARE(picture(kept), checkpoint);
+        QCOMPARE(picture(kept), lastPicture);
         QCOMPARE(blackCount(picture(workingBitmapPath(*env))), 0); // blanked as ever
         QCOMPARE(form->canvas->workingBitmap(), workingBitmapPath(*env)); // the dead program's lock does not count
-                QCOMPARE(shown(*form), restore ? checkpoint : picture(workingBitmapPath(*env)));
+        QCOMPARE(shown(*form), restore ? lastPicture : picture(workingBitmapPath(*env)));
         QCOMPARE(form->pictureModified(), restore);
         if (restore) { // an undoable step
             form->Undo();
             QCOMPARE(blackCount(shown(*form)), 0);
         }
+        // Nothing is left over from the session before but what was set aside.
+        QCOMPARE(QDir(env->workDir()).entryList({"korvel-current.bmp*"}, QDir::Files | QDir::Hidden).size(),
+                 restore ? 1 : 0);
     }
 
     void cleanCloseOffersNothing()
@@ -499,6 +520,7 @@ private slots:
         drag(*form, QPoint(10, 10), {QPoint(60, 60)}, QPoint(60, 60));
         click(form->RectangleButton);
         QVERIFY(form->close()); // discarded when asked
+        QVERIFY(!QFile::exists(env->workDir() + "/korvel-current.bmp"));
         form.reset();
         env->seams.yesNoAnswers.push_back(true);
         open();

@@ -44,10 +44,11 @@ QByteArray readAll(const QString& path)
 class SaveCrashTest : public QObject {
     Q_OBJECT
 private slots:
-    void killedDuringSave()
+    // The picture as the helper first opens it, and as each Save leaves it in turn.
+    void init()
     {
-        QTemporaryDir dir;
-        QVERIFY(dir.isValid());
+        dir.reset(new QTemporaryDir);
+        QVERIFY(dir->isValid());
         // Large enough that writing it takes a while; a pattern so every byte counts.
         QImage pattern(3000, 2000, QImage::Format_RGB32);
         for (int y = 0; y < pattern.height(); ++y)
@@ -55,23 +56,63 @@ private slots:
                 pattern.setPixel(x, y, (x * 7 + y * 13) % 11 < 5 ? qRgb(0, 0, 0) : qRgb(255, 255, 255));
         korvel::image::Canvas canvas;
         canvas.replacePicture(pattern);
-        const QString pictures = dir.filePath(QStringLiteral("pictures"));
+        pictures = dir->filePath(QStringLiteral("pictures"));
         QVERIFY(QDir().mkpath(pictures));
-        const QString file = pictures + QStringLiteral("/picture.bmp");
+        file = pictures + QStringLiteral("/picture.bmp");
         canvas.save(file);
-        const QByteArray original = readAll(file);
+        original = readAll(file);
         for (int y = 0; y < 100; ++y)
             for (int x = 0; x < 100; ++x)
                 canvas.setPixel(x, y, !canvas.isBlack(x, y));
-        canvas.save(dir.filePath(QStringLiteral("inverted.bmp")));
-        const QByteArray inverted = readAll(dir.filePath(QStringLiteral("inverted.bmp")));
+        canvas.save(dir->filePath(QStringLiteral("inverted.bmp")));
+        inverted = readAll(dir->filePath(QStringLiteral("inverted.bmp")));
         QVERIFY(original.size() > 700000 && original != inverted);
+    }
 
+    // Killed while the picture is half written, every time: the picture of the
+    // Save before is there whole, and the stump never has the picture's name.
+    void killedHalfwayThroughTheWrite_data()
+    {
+        QTest::addColumn<int>("stopAt");
+        QTest::newRow("first save: the opened picture") << 1;
+        QTest::newRow("second save: the first save's picture") << 2;
+        QTest::newRow("third save") << 3;
+    }
+    void killedHalfwayThroughTheWrite()
+    {
+        QFETCH(int, stopAt);
+        QProcess helper;
+        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+        env.insert(QStringLiteral("SAVECRASH_STOP_AT"), QString::number(stopAt));
+        helper.setProcessEnvironment(env);
+        helper.start(QStringLiteral(SAVECRASH_HELPER), {file, dir->filePath(QStringLiteral("run"))});
+        QVERIFY(helper.waitForStarted());
+        QByteArray said;
+        while (!said.contains("halfway\n")) {
+            QVERIFY2(helper.waitForReadyRead(60000), qPrintable(helper.readAllStandardError()));
+            said += helper.readAllStandardOutput();
+        }
+        QCOMPARE(int(said.count("saving\n")), stopAt);
+        const QStringList stumps = QDir(pictures).entryList(QDir::Files | QDir::Hidden | QDir::NoDotAndDotDot)
+                                       .filter(QStringLiteral("picture.bmp."));
+        QCOMPARE(stumps.size(), 1);
+        const QByteArray stump = readAll(pictures + QLatin1Char('/') + stumps.first());
+        QCOMPARE(stump.size(), original.size() / 2);
+        helper.kill(); // SIGKILL
+        QVERIFY(helper.waitForFinished());
+        QCOMPARE(helper.exitStatus(), QProcess::CrashExit);
+        // Each whole Save inverted the corner once more.
+        QCOMPARE(readAll(file), stopAt % 2 == 1 ? original : inverted);
+    }
+
+    // Killed at the first sign of a Save, wherever in it the kill lands.
+    void killedDuringSave()
+    {
         QRandomGenerator random(2026);
         int midWrite = 0, sawInverted = 0;
         for (int round = 0; round < 12; ++round) {
             QProcess helper;
-            helper.start(QStringLiteral(SAVECRASH_HELPER), {file, dir.filePath(QStringLiteral("run"))});
+            helper.start(QStringLiteral(SAVECRASH_HELPER), {file, dir->filePath(QStringLiteral("run"))});
             QVERIFY(helper.waitForStarted());
             const int saves = 1 + random.bounded(3);
             for (int seen = 0; seen < saves;) {
@@ -104,10 +145,14 @@ private slots:
                     QFile::remove(pictures + QLatin1Char('/') + other);
                 }
         }
-        QVERIFY(sawInverted > 0);
-        QVERIFY(midWrite > 0);
+        // Where the kills land is the machine's race; killedHalfwayThroughTheWrite lands one for certain.
         qInfo("killed during the write %d times; the inverted picture on disk after %d rounds", midWrite, sawInverted);
     }
+
+private:
+    std::unique_ptr<QTemporaryDir> dir;
+    QString pictures, file;
+    QByteArray original, inverted;
 };
 
 QTEST_MAIN(SaveCrashTest)

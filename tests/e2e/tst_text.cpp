@@ -18,6 +18,7 @@
 #include "QtHooks.h"
 #include "SimProcess.h"
 #include "TestSeams.h"
+#include "printer/Conversation.h"
 #include "printer/Messages.h"
 #include "text/Stream.h"
 
@@ -25,14 +26,19 @@ namespace {
 QString msg(std::string_view s) { return QString::fromUtf8(s.data(), qsizetype(s.size())); }
 QString U(const char16_t* s) { return QString::fromUtf16(s); }
 
-// The positions of a block's characters, left to right as the editor's own
-// layout draws them: by the middle of each character's glyphs; characters
-// sharing a glyph (a ligature) in their run's own direction.
-QList<int> editorVisualOrder(QPlainTextEdit* memo, int blockNumber)
+// Lays out a block of an editor's or a preview's document.
+const QTextLayout* laidOut(const QTextBlock& block)
 {
-    const QTextBlock block = memo->document()->findBlockByNumber(blockNumber);
-    memo->document()->documentLayout()->blockBoundingRect(block); // lays the block out
-    const QTextLayout* layout = block.layout();
+    block.document()->documentLayout()->blockBoundingRect(block);
+    return block.layout();
+}
+
+// The positions of a block's characters, left to right as its layout draws
+// them: by the middle of each character's glyphs; characters sharing a glyph
+// (a ligature) in their run's own direction. Format characters are left out.
+QList<int> visualOrder(const QTextBlock& block)
+{
+    const QTextLayout* layout = laidOut(block);
     struct Cell { qreal x; int tie; int at; };
     QList<Cell> cells;
     for (int i = 0; i < block.length() - 1; ++i) {
@@ -52,19 +58,25 @@ QList<int> editorVisualOrder(QPlainTextEdit* memo, int blockNumber)
         order << c.at;
     return order;
 }
-
-// Whether a short line sits at the right of the editor rather than starting at its left.
-bool alignedRight(QPlainTextEdit* memo, int blockNumber)
+QList<int> editorVisualOrder(QPlainTextEdit* memo, int blockNumber)
 {
-    const QTextBlock block = memo->document()->findBlockByNumber(blockNumber);
-    memo->document()->documentLayout()->blockBoundingRect(block);
-    const QTextLine line = block.layout()->lineAt(0);
+    return visualOrder(memo->document()->findBlockByNumber(blockNumber));
+}
+
+// Whether a short line sits at the right of its document rather than starting at its left.
+bool alignedRight(const QTextBlock& block)
+{
+    const QTextLine line = laidOut(block)->lineAt(0);
     qreal left = 1e9, right = -1e9;
     for (int i = 0; i <= block.length() - 1; ++i) {
         left = std::min(left, line.cursorToX(i));
         right = std::max(right, line.cursorToX(i));
     }
     return left > 40 && right > line.width() / 2;
+}
+bool alignedRight(QPlainTextEdit* memo, int blockNumber)
+{
+    return alignedRight(memo->document()->findBlockByNumber(blockNumber));
 }
 
 // The editor's text without the marks it keeps around tokens.
@@ -181,73 +193,113 @@ private slots:
         QVERIFY(sim->commands().indexOf(QStringLiteral("u")) > sim->commands().indexOf(QStringLiteral("T")));
     }
 
-    // The editor's own layout draws a line without tokens in the order the codes go out.
-    void editorAgreesWithStream_data()
+    // One view of each line, in each direction: the preview draws the codes in
+    // the stream's order, aligned as the line reads; the editor's own layout
+    // draws a line without tokens in that order too, and every token whole.
+    void oneView_data()
     {
         QTest::addColumn<QString>("direction");
-        QTest::addColumn<QString>("line");
-        const QStringList lines{
+        QTest::addColumn<QString>("text"); // lines apart
+        const QStringList texts{
             U(u"سلام"), U(u"ضمانت ۱۲ ماه"), U(u"قیمت 12000 ریال"), U(u"سلام، دنیا!"), U(u"چرا؟"),
             U(u"محصول (ایران)"), U(u"abc سلام"), U(u"abc سلام 123 دنیا"), U(u"Made in ایران (2025)"),
             U(u"[x] سلام"), U(u"سلام [x]"), U(u"a (b) c"), U(u"تاریخ تولید: ۱۴۰۴/۰۵/۱۲"), U(u"می\u200Cروم"),
             QStringLiteral("12:30 - 45%"), U(u"«نقل» – قول…"), U(u"قیمت: ۳٫۵ × ۲؛ ٤٥"),
+            // Ordered as typed: "؟" and the Arabic-Indic number keep their own directions.
+            U(u"؟ abc"), U(u"abc ١٬٢ سلام"), U(u"سلام، دنیا!\nabc (۱۲)"),
+            // Tokens.
+            U(u"تاریخ ^d"), U(u"تاریخ تولید: ^d/^m/^y"), U(u"سلام ^2دنیا"), U(u"^c شماره"),
+            U(u"Exp ^y/^m سلام"), U(u"^d/^m/^y"), U(u"قیمت ^c ریال"), U(u"تاریخ ^d\nExp ^y"),
         };
         for (const char* d : {"auto", "rtl", "ltr"})
-            for (const QString& l : lines)
-                QTest::addRow("%s %s", d, qPrintable(l)) << QString::fromLatin1(d) << l;
+            for (const QString& t : texts)
+                QTest::addRow("%s %s", d, qPrintable(QString(t).replace('\n', " | "))) << QString::fromLatin1(d) << t;
     }
-    void editorAgreesWithStream()
+    void oneView()
     {
         QFETCH(QString, direction);
-        QFETCH(QString, line);
+        QFETCH(QString, text);
         const QString button = direction == QLatin1String("rtl")   ? QStringLiteral("textDirectionRtl")
                                : direction == QLatin1String("ltr") ? QStringLiteral("textDirectionLtr")
                                                                    : QStringLiteral("textDirectionAuto");
         showTextPage();
         form->findChild<QToolButton*>(button)->click();
-        memo->setPlainText(line);
+        memo->setPlainText(text);
+        const QString message = QString(text).replace(QLatin1Char('\n'), QStringLiteral("\r\n"));
+        QCOMPARE(form->memoText(), message);
         const auto d = korvel::text::directionNamed(direction.toStdString()).value();
-        const auto stream = korvel::text::encodeTextStream(line.toStdU16String(), d);
-        QList<int> printed;
-        for (std::size_t i = 0; i + 1 < stream.source.size(); ++i)
-            if (printed.isEmpty() || printed.last() != stream.source[i]) // "…" goes out as three dots
-                printed << stream.source[i];
-        QCOMPARE(editorVisualOrder(memo, 0), printed);
-        QCOMPARE(alignedRight(memo, 0), stream.lineRtl.at(0));
-    }
+        const auto stream = korvel::text::encodeTextStream(message.toStdU16String(), d);
 
-    // A token is drawn whole, and tokens run left to right among themselves as
-    // they print ("^d/^m/^y" reads as a date), in a line of either direction.
-    void editorShowsTokensWhole_data()
-    {
-        QTest::addColumn<QString>("line");
-        QTest::newRow("after a word") << U(u"تاریخ ^d");
-        QTest::newRow("date") << U(u"تاریخ تولید: ^d/^m/^y");
-        QTest::newRow("font token mid line") << U(u"سلام ^2دنیا");
-        QTest::newRow("first in the line") << U(u"^c شماره");
-        QTest::newRow("latin line") << U(u"Exp ^y/^m سلام");
-        QTest::newRow("tokens only") << U(u"^d/^m/^y");
-    }
-    void editorShowsTokensWhole()
-    {
-        QFETCH(QString, line);
-        showTextPage();
-        memo->setPlainText(line);
-        const QString text = memo->document()->firstBlock().text();
-        const QList<int> order = editorVisualOrder(memo, 0);
-        int previous = -1;
-        for (int i = 0; i + 1 < text.size(); ++i) {
-            if (text.at(i) != QLatin1Char('^'))
+        // The stream line by line: each code's character of the message, and
+        // what it prints as (ASCII as itself, a letter as the letter typed).
+        struct Printed { QList<int> source; QString chars; QString tokens; };
+        QList<Printed> printed(1);
+        for (std::size_t i = 0; i + 1 < stream.codes.size(); ++i) { // the added space left out
+            const auto code = static_cast<unsigned char>(stream.codes[i]);
+            if (code == '\r')
                 continue;
-            const int at = int(order.indexOf(i));
-            QVERIFY2(at + 1 < order.size() && order.at(at + 1) == i + 1,
-                     qPrintable(QStringLiteral("token at %1 split in %2").arg(i).arg(line)));
-            QVERIFY2(at > previous, qPrintable(QStringLiteral("token at %1 out of order in %2").arg(i).arg(line)));
-            previous = at;
+            if (code == '\n') {
+                printed.append(Printed{});
+                continue;
+            }
+            const int at = stream.source[i];
+            Printed& line = printed.last();
+            if (line.source.isEmpty() || line.source.last() != at) // "…" goes out as three dots
+                line.source << at;
+            line.chars += code < 0x80 ? QChar(code) : message.at(at);
+            if (code == '^' && message.at(at) == QLatin1Char('^'))
+                line.tokens += message.at(at + 1);
         }
-        // A token does not decide the line's direction.
-        const auto stream = korvel::text::encodeTextStream(plain(memo).toStdU16String());
-        QCOMPARE(alignedRight(memo, 0), bool(stream.lineRtl.at(0)));
+        const QStringList lines = message.split(QStringLiteral("\r\n"));
+        QCOMPARE(printed.size(), lines.size());
+        QCOMPARE(memo->document()->blockCount(), int(lines.size()));
+
+        // The preview as the label shows it.
+        auto* preview = form->findChild<QLabel*>(QStringLiteral("textPreview"));
+        QTextDocument shown;
+        shown.setDefaultFont(preview->font());
+        shown.setHtml(preview->text());
+        shown.setTextWidth(preview->contentsRect().width());
+        QCOMPARE(shown.blockCount(), int(lines.size()));
+
+        int lineStart = 0;
+        for (int k = 0; k < lines.size(); ++k) {
+            const QString where = QStringLiteral("line %1").arg(k + 1);
+            const bool rtl = stream.lineRtl.at(std::size_t(k));
+            const QTextBlock previewLine = shown.findBlockByNumber(k);
+            QString drawn;
+            for (int at : visualOrder(previewLine)) // presentation forms back to their letters, no-break spaces to spaces
+                drawn += QString(previewLine.text().at(at)).normalized(QString::NormalizationForm_KC);
+            QVERIFY2(drawn == printed[k].chars, qPrintable(where + QStringLiteral(": preview ") + drawn));
+            QVERIFY2(alignedRight(previewLine) == rtl, qPrintable(where + QStringLiteral(": preview alignment")));
+
+            QVERIFY2(alignedRight(memo, k) == rtl, qPrintable(where + QStringLiteral(": editor alignment")));
+            const QList<int> order = editorVisualOrder(memo, k);
+            const QString editorLine = memo->document()->findBlockByNumber(k).text();
+            if (!lines[k].contains(QLatin1Char('^'))) {
+                QList<int> expected;
+                for (int at : printed[k].source)
+                    expected << at - lineStart;
+                QCOMPARE(order, expected);
+            } else {
+                // Each token whole, "^" left of its letter; the tokens in the order they print.
+                QList<int> starts;
+                for (int i = 0; i + 1 < editorLine.size(); ++i) {
+                    if (editorLine.at(i) != QLatin1Char('^'))
+                        continue;
+                    const int at = int(order.indexOf(i));
+                    QVERIFY2(at >= 0 && at + 1 < order.size() && order.at(at + 1) == i + 1,
+                             qPrintable(where + QStringLiteral(": token at %1 split").arg(i)));
+                    starts << i;
+                }
+                std::sort(starts.begin(), starts.end(), [&](int a, int b) { return order.indexOf(a) < order.indexOf(b); });
+                QString tokens;
+                for (int i : starts)
+                    tokens += editorLine.at(i + 1);
+                QVERIFY2(tokens == printed[k].tokens, qPrintable(where + QStringLiteral(": tokens ") + tokens));
+            }
+            lineStart += int(lines[k].size()) + 2;
+        }
     }
 
     // A Shift+Enter break counts as the CR LF it is sent as, so the token lands at the caret.
@@ -320,6 +372,42 @@ private slots:
         QCOMPARE(previewText(preview).normalized(QString::NormalizationForm_KC), U(u"^c هرامش"));
         form->findChild<QToolButton*>(QStringLiteral("textPreviewFilled"))->click();
         QCOMPARE(previewText(preview).normalized(QString::NormalizationForm_KC), U(u"0000 هرامش"));
+    }
+
+    // The stream is the text as it stood at the press: the editor changed at
+    // once after it, before "}" can arrive, changes nothing on the wire and
+    // leaves nothing waiting.
+    void textTakenAtThePress_data()
+    {
+        QTest::addColumn<QString>("after");
+        QTest::newRow("another text") << QStringLiteral("xyz 123");
+        QTest::newRow("unprintable") << U(u"سلام 漢");
+        QTest::newRow("emptied") << QString();
+    }
+    void textTakenAtThePress()
+    {
+        QFETCH(QString, after);
+        memo->setFocus();
+        QTest::keyClicks(memo, QStringLiteral("abc"));
+        form->findChild<QToolButton*>(QStringLiteral("SpeedButton30"))->click();
+        memo->setPlainText(after); // the event loop has not run since the press
+        QVERIFY(sim->waitFor(QStringLiteral("T")));
+        QTRY_VERIFY_WITH_TIMEOUT(sim->last(QStringLiteral("T")).contains(QStringLiteral("hex")), 5000);
+        const QJsonObject t = sim->last(QStringLiteral("T"));
+        QVERIFY(t.value(QStringLiteral("ok")).toBool());
+        QCOMPARE(t.value(QStringLiteral("hex")).toString(), QStringLiteral("61 62 63 20"));
+        QCOMPARE(t.value(QStringLiteral("length")).toInt(), 4);
+        QTRY_VERIFY_WITH_TIMEOUT(env->seams.allMessages().contains(msg(korvel::printer::kMsgTextReady)), 5000);
+        QVERIFY(env->seams.allMessages().contains(msg(korvel::printer::kMsgTextReceived)));
+        QTRY_VERIFY_WITH_TIMEOUT(form->conversation->idle(), 5000);
+        QVERIFY(!form->conversation->state().waitingForPrinter);
+        QVERIFY(env->seams.allErrors().isEmpty());
+        QCOMPARE(sim->commands().count(QStringLiteral("T")), 1);
+        QCOMPARE(plain(memo), after);
+        // The line is free for the next command.
+        form->findChild<QToolButton*>(QStringLiteral("SpeedButton31"))->click();
+        QVERIFY(sim->waitFor(QStringLiteral("s")));
+        QTRY_VERIFY_WITH_TIMEOUT(env->seams.allMessages().contains(msg(korvel::printer::kMsgTextStored)), 5000);
     }
 
     void unprintableTextIsRefusedBeforeT()

@@ -94,6 +94,18 @@ void StreamTest::expectedStreams_data()
     QTest::newRow("omr line break") << "auto" << "عمر\r\n" << "30 30 30 36 A4 C5 B4 0D 0A 20";
     QTest::newRow("rah") << "auto" << "راه" << "30 30 30 34 C8 90 A4 20";
     QTest::newRow("rais") << "auto" << "رئیس" << "30 30 30 35 A7 CE DE A4 20";
+
+    // A line is ordered by its characters as typed, not as folded: the editor
+    // draws the typed ones, so only this keeps the print in the editor's order.
+    // Bidi classes by hand: "؟" is AL, a strong right-to-left character, so the
+    // line runs right to left with "abc" at its left; folded first, "?" (ON)
+    // would leave "a" to decide, and it would print "? abc".
+    QTest::newRow("typed question mark decides") << "auto" << "؟ abc" << "30 30 30 36 61 62 63 20 3F 20";
+    // "١", "٬", "٢" are AN: the number and the Persian word after it read right
+    // to left, the number at the right; folded first, "1,2" (EN CS EN) would
+    // follow "abc" left to right: 61 62 63 20 31 2C 32 20 C4 90 C3 A8.
+    QTest::newRow("typed arabic number") << "auto" << "abc ١٬٢ سلام"
+                                         << "30 30 31 33 61 62 63 20 C4 90 C3 A8 20 31 2C 32 20";
 }
 
 void StreamTest::expectedStreams()
