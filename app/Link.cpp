@@ -256,8 +256,12 @@ void TForm1::applyEffect(const printer::Effect& effect)
     case EffectKind::ReportInvalid:
     case EffectKind::Message:
         statusLine->setLastReply(fromUtf8(effect.text));
-        if (effect.response == "e")
-            connected = false; // refused: the next command greets the printer again
+        if (effect.response == "e") {
+            // Refused: the next command greets the printer again. The refusal is this line's
+            // failure, told now; the line going away later is no news.
+            connected = false;
+            claimLineLoss(lineEpoch_);
+        }
         showMessage(fromUtf8(effect.text));
         break;
     case EffectKind::ProgressPosition:

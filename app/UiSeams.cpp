@@ -171,7 +171,8 @@ QFont DesktopSeams::fontDialog(QWidget* parent, const QFont& font, bool* confirm
 
 UiSeams::SaveChoice DesktopSeams::askToSave(QWidget* parent, const QString& text)
 {
-    QMessageBox box(QMessageBox::Question, QStringLiteral("KORVEL"), text, QMessageBox::NoButton, parent);
+    QMessageBox box(QMessageBox::Question, QStringLiteral("KORVEL"), displayText(text), QMessageBox::NoButton, parent);
+    box.setTextFormat(Qt::PlainText);
     box.setLayoutDirection(Qt::RightToLeft);
     QPushButton* save = box.addButton(QStringLiteral("ذخیره"), QMessageBox::AcceptRole);
     QPushButton* discard = box.addButton(QStringLiteral("دور انداختن"), QMessageBox::DestructiveRole);
@@ -188,7 +189,8 @@ UiSeams::SaveChoice DesktopSeams::askToSave(QWidget* parent, const QString& text
 
 bool DesktopSeams::askYesNo(QWidget* parent, const QString& text)
 {
-    QMessageBox box(QMessageBox::Question, QStringLiteral("KORVEL"), text, QMessageBox::NoButton, parent);
+    QMessageBox box(QMessageBox::Question, QStringLiteral("KORVEL"), displayText(text), QMessageBox::NoButton, parent);
+    box.setTextFormat(Qt::PlainText);
     box.setLayoutDirection(Qt::RightToLeft);
     QPushButton* yes = box.addButton(QStringLiteral("بله"), QMessageBox::YesRole);
     box.addButton(QStringLiteral("خیر"), QMessageBox::NoRole);

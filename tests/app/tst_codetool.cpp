@@ -2,6 +2,7 @@
 // offscreen window: what reaches the canvas, what is refused, what Undo gives back.
 #include <QCheckBox>
 #include <QComboBox>
+#include <QLabel>
 #include <QLineEdit>
 #include <QRadioButton>
 #include <QSlider>
@@ -108,6 +109,50 @@ private slots:
         QVERIFY2(message.endsWith(told), qPrintable(message));
         QCOMPARE(blackCount(shown(*form)), 0);
         QCOMPARE(fileBytes(workingBitmapPath(*env)), checkpoint); // no checkpoint either
+    }
+
+    // The printer's date written over a code spoils it: told however the two come to meet.
+    void dateOverACodeIsTold_data()
+    {
+        QTest::addColumn<QString>("how");
+        QTest::addColumn<bool>("told");
+        QTest::newRow("date placed onto the code") << "place" << true;
+        QTest::newRow("code committed onto the date") << "commit" << true;
+        QTest::newRow("date dragged onto the code") << "drag onto" << true;
+        QTest::newRow("date dragged beside the code") << "drag beside" << false;
+    }
+    void dateOverACodeIsTold()
+    {
+        QFETCH(QString, how);
+        QFETCH(bool, told);
+        QLabel* year = form->dateLabels[0]; // placed at the top left
+        const bool dragged = how.startsWith(QLatin1String("drag"));
+        const QRect code(dragged ? QPoint(120, 60) : QPoint(0, 0), QSize(58, 58));
+        click(named(*form, "SpeedButtonCode"));
+        choose(Symbology::QrCode, QStringLiteral("K"), 2);
+        tool->moveTo(code.topLeft());
+        if (how != QLatin1String("commit")) {
+            QVERIFY(tool->commit());
+            QVERIFY(env->seams.allMessages().isEmpty());
+        }
+        click(form->placingButtons[0]);
+        if (how == QLatin1String("commit")) {
+            QVERIFY(env->seams.allMessages().isEmpty());
+            QVERIFY(tool->commit());
+        }
+        if (dragged) {
+            QVERIFY(env->seams.allMessages().isEmpty());
+            const QPoint target = how == QLatin1String("drag onto") ? code.topLeft() + QPoint(5, 5) : QPoint(0, 120);
+            const QPoint grip(year->width() / 2, year->height() / 2);
+            press(year, grip);
+            move(year, target - year->pos() + grip);
+            release(year, grip);
+            QCOMPARE(year->geometry().intersects(code), told);
+        }
+        const QStringList said = env->seams.allMessages();
+        QCOMPARE(said.size(), told ? 1 : 0);
+        if (told)
+            QVERIFY2(said.first().contains(QStringLiteral("روی کد")), qPrintable(said.first()));
     }
 
     void openAsksHowToMakeBlackAndWhite_data()

@@ -1,4 +1,5 @@
 // Persian texts as the operator sees them: full stop at the end, right to left, Persian buttons.
+#include <QAbstractButton>
 #include <QApplication>
 #include <QDialogButtonBox>
 #include <QInputDialog>
@@ -137,6 +138,41 @@ private slots:
             seams.error(nullptr, stored);
         else
             seams.message(nullptr, stored);
+        QVERIFY(checked);
+    }
+
+    // The questions before work is thrown away: the question mark ends the sentence too.
+    void questionBoxes_data()
+    {
+        QTest::addColumn<bool>("saveChoice");
+        QTest::addColumn<QStringList>("buttons");
+        QTest::newRow("save, discard or cancel") << true << QStringList{"ذخیره", "دور انداختن", "انصراف"};
+        QTest::newRow("yes or no") << false << QStringList{"بله", "خیر"};
+    }
+    void questionBoxes()
+    {
+        QFETCH(bool, saveChoice);
+        QFETCH(QStringList, buttons);
+        DesktopSeams seams;
+        bool checked = false;
+        onNextDialog<QMessageBox>([&checked, buttons](QMessageBox* box) {
+            QCOMPARE(box->text(), QStringLiteral("تصویر تغییر کرده و ذخیره نشده است. ذخیره شود؟"));
+            QCOMPARE(box->textFormat(), Qt::PlainText);
+            QCOMPARE(box->layoutDirection(), Qt::RightToLeft);
+            QStringList shown;
+            for (QAbstractButton* b : box->buttons())
+                shown << b->text();
+            shown.sort();
+            QStringList wanted = buttons;
+            wanted.sort();
+            QCOMPARE(shown, wanted);
+            checked = true;
+        });
+        const QString stored = QStringLiteral("؟تصویر تغییر کرده و ذخیره نشده است. ذخیره شود");
+        if (saveChoice)
+            QCOMPARE(seams.askToSave(nullptr, stored), UiSeams::SaveChoice::Cancel); // closed: nothing decided
+        else
+            QVERIFY(!seams.askYesNo(nullptr, stored));
         QVERIFY(checked);
     }
 

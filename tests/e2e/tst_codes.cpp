@@ -36,12 +36,14 @@ struct Case {
     QPoint quiet; // the quiet zone left and above, in modules; the symbol's corner is ink
 };
 // Linear codes are wide: with their quiet zones EAN-13 is 113 modules and
-// Code 128 at least 55, so module sizes above 2 leave the canvas.
+// Code 128 at least 55 (66 for two digits), so module sizes above 2 (3) leave the canvas.
 const Case kCases[] = {
     {Symbology::QrCode, "QR", "qr", "KORVEL LOT 0042 \xd8\xb3\xd9\x84\xd8\xa7\xd9\x85", 4, {4, 4}},
     {Symbology::DataMatrix, "Data Matrix", "datamatrix", "LOT 2026-12-10 #17", 4, {1, 1}},
     {Symbology::Gs1DataMatrix, "GS1 Data Matrix", "gs1-datamatrix", "(01)09501101530003(17)260101(10)AB12", 4, {1, 1}},
     {Symbology::Code128, "Code 128", "code128", "AB-12", 2, {10, 0}},
+    // Two digits are one code set C symbol: 46 modules and the quiet zones, 198 dots at size 3.
+    {Symbology::Code128, "Code 128 short", "code128", "12", 3, {10, 0}},
     {Symbology::Gs1_128, "GS1-128", "gs1-128", "(10)12", 2, {10, 0}},
     {Symbology::Ean13, "EAN-13", "ean13", "5901234123457", 2, {11, 0}},
 };
@@ -137,6 +139,7 @@ private slots:
         QVERIFY(read);
         QCOMPARE(QString::fromStdString(read->text),
                  QString::fromStdString(expectedRead(data.toStdString(), korvel::image::isGs1(symbology))));
+        QCOMPARE(readAsGs1(*read), korvel::image::isGs1(symbology));
     }
 
     void dateFieldOverACodeIsTold()
@@ -213,7 +216,12 @@ private slots:
         auto read = readCode(bmp, korvel::image::isGs1(symbology));
         QVERIFY(read);
         QCOMPARE(QString::fromStdString(read->text), expected);
+        QCOMPARE(readAsGs1(*read), korvel::image::isGs1(symbology));
 
+        // send-image keeps to the printer's 9600 bit/s, 16.5 s a picture: one symbology shows that
+        // korvelctl's file goes through as made; the canvas test sends every one.
+        if (symbology != Symbology::Gs1DataMatrix)
+            return;
         // The window holds COM30; korvelctl gets a printer of its own.
         if (!ctlSim) {
             ctlSim.reset(new SimProcess);

@@ -92,6 +92,8 @@ private slots:
         QVERIFY(std::any_of(seen.begin(), seen.end(), [](const QString& step) { return step.contains(QStringLiteral(" از 15843 بایت)")); }));
         QVERIFY(std::is_sorted(percents.begin(), percents.end()));
         QVERIFY2(percents.last() >= 90, qPrintable(QString::number(percents.last())));
+        // The last reply is the date's, read as the operator reads it: its stop at the end.
+        QTRY_COMPARE_WITH_TIMEOUT(line->replyText(), QStringLiteral("آخرین پاسخ: تاریخ تنظیم شد."), 10000);
     }
 
     void clickOpensTheReceiveLog()

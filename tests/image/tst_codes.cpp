@@ -112,6 +112,7 @@ private slots:
         const auto read = readCode(onCanvas(out.picture, QPoint(3, 2)), isGs1(symbology));
         QVERIFY(read);
         QCOMPARE(QString::fromStdString(read->text), QString::fromStdString(expectedRead(data.toStdString(), isGs1(symbology))));
+        QCOMPARE(readAsGs1(*read), isGs1(symbology));
     }
 
     void badDataIsRefusedWithLibzintsReason_data()

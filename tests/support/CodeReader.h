@@ -15,7 +15,14 @@
 struct CodeRead {
     std::string text;   // UTF-8; for GS1, the element strings without their separators
     std::string format; // zxing's name of the symbology
+    std::string symbologyId; // the reader's "]cm": the modifier tells a GS1 symbol from a plain one
 };
+
+// A GS1 symbol reads as such by its FNC1 in first position, not by its text.
+inline bool readAsGs1(const CodeRead& read)
+{
+    return read.symbologyId == "]d2" || read.symbologyId == "]C1" || read.symbologyId == "]Q3";
+}
 
 // Any picture, black where its grey is below half. Read as it is, then as a
 // picture holding nothing but the code (zxing's Data Matrix finder misses
@@ -42,7 +49,7 @@ inline std::optional<CodeRead> readCode(const QImage& picture, bool gs1)
                 // zxing names an EAN-13 that starts with 0 a UPC-A and drops the 0.
                 if (r.format() == ZXing::BarcodeFormat::UPCA)
                     text.insert(text.begin(), '0');
-                return CodeRead{text, ZXing::ToString(r.format())};
+                return CodeRead{text, ZXing::ToString(r.format()), r.symbologyIdentifier()};
             }
         }
     }
