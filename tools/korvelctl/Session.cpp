@@ -16,7 +16,7 @@ Session::Session(std::string portName, std::chrono::milliseconds timeout)
     port_.setPort(p);
     port_.OnReceive = [this](serial::TSerialPort*, const std::string& chunk) { conversation_->received(chunk); };
     LineIo io{[this](const std::string& bytes) { return port_.SendString(bytes); }, [this] { return port_.Drain(); },
-              [this] { return int(port_.BaudRateToInt(port_.BaudRate())); }};
+              [this] { return int(port_.LineRate()); }};
     ConversationHooks hooks;
     hooks.effect = [this](const Effect& e) { effect(e); };
     hooks.ended = [this](const CommandEnd& e) { ended(e); };
