@@ -55,7 +55,7 @@ korvel::printer::LineIo TForm1::lineIo()
     korvel::serial::TSerialPort* port = SerialPort1.get();
     return printer::LineIo{[port](const std::string& bytes) { return port->SendString(bytes); },
                            [port] { return port->Drain(); },
-                           [port] { return int(port->BaudRateToInt(port->BaudRate())); }};
+                           [port] { return int(port->LineRate()); }};
 }
 
 void TForm1::startConversation()

@@ -70,7 +70,12 @@ double upload(Bench& b)
     b.click("SpeedButton26");
     b.expect(kMsgImageReady, before + 1, 40000);
     QObject::disconnect(watch);
-    const QJsonObject p = b.sim->last(QStringLiteral("P"));
+    // The simulator logs the picture after its reply: wait for the line.
+    QJsonObject p;
+    waitUntil([&] {
+        p = b.sim->last(QStringLiteral("P"));
+        return !p.isEmpty();
+    }, 3000);
     if (requested < 0 || !p.value(QStringLiteral("ok")).toBool() || p.value(QStringLiteral("bytes")).toInt() != kStreamBytes)
         fail(kName, QStringLiteral("the simulator did not take a whole picture"));
     return (b.seams.timeOf(ready, before + 1) - requested) / 1000.0;

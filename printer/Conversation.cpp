@@ -288,7 +288,54 @@ void Conversation::startNext()
 void Conversation::await(const Entry& entry, const Job& job)
 {
     awaiting_.push_back(Awaiting{entry.id, job.name, job.acknowledgedBy, awaitsReport(job), entry.internal,
-                                 Clock::time_point::max()});
+                                 Clock::time_point::max(), job.allReplies,
+                                 std::vector<std::optional<std::string>>(job.acknowledgedBy.size())});
+}
+
+bool Conversation::answer(const Effect& e)
+{
+    auto waitsFor = [&](const Awaiting& a) {
+        const auto at = std::find(a.acks.begin(), a.acks.end(), e.response);
+        return at != a.acks.end() && !(a.all && a.heard[std::size_t(at - a.acks.begin())]);
+    };
+    auto it = std::find_if(awaiting_.begin(), awaiting_.end(), waitsFor);
+    const bool acknowledged = it != awaiting_.end();
+    if (!acknowledged && among(errorReplies(), e.response))
+        it = std::find_if(awaiting_.begin(), awaiting_.end(), [](const Awaiting& a) { return !a.internal; });
+    if (it == awaiting_.end())
+        return false;
+    std::string message = e.text;
+    if (acknowledged && it->all) {
+        it->heard[std::size_t(std::find(it->acks.begin(), it->acks.end(), e.response) - it->acks.begin())] = e.text;
+        if (std::any_of(it->heard.begin(), it->heard.end(), [](const auto& h) { return !h; })) {
+            if (it->deadline != Clock::time_point::max())
+                it->deadline = Clock::now() + noReply_; // the next reply has its own time
+            return true;
+        }
+        message.clear();
+        for (const auto& h : it->heard)
+            message += (message.empty() ? "" : "\n") + *h;
+    }
+    const Awaiting a = *it;
+    awaiting_.erase(it);
+    if (!a.internal)
+        end(CommandEnd{acknowledged ? CommandEnd::Answered : CommandEnd::ErrorReply, a.id, a.jobName, message, {},
+                       e.response, {}});
+    if (phase_ == Phase::AwaitReport && active_ && active_->id == a.id)
+        finishActive();
+    return true;
+}
+
+void Conversation::refuseRequest(const Effect& e)
+{
+    if (active_->command.written) {
+        JobResult r;
+        r.jobName = active_->command.request.name;
+        r.error = "the printer answered \"" + e.response + "\"";
+        std::exchange(active_->command.written, {})(r);
+    }
+    end(CommandEnd{CommandEnd::ErrorReply, active_->id, active_->command.request.name, e.text, {}, e.response, {}});
+    finishActive();
 }
 
 void Conversation::finishActive()
@@ -418,35 +465,11 @@ void Conversation::handleChunk(const std::string& chunk)
             }
             break;
         }
-        case EffectKind::Message: {
+        case EffectKind::Message:
             tell(e);
-            auto it = std::find_if(awaiting_.begin(), awaiting_.end(),
-                                   [&](const Awaiting& a) { return among(a.acks, e.response); });
-            const bool error = among(errorReplies(), e.response);
-            if (it == awaiting_.end() && error)
-                it = std::find_if(awaiting_.begin(), awaiting_.end(), [](const Awaiting& a) { return !a.internal; });
-            if (it != awaiting_.end()) {
-                const Awaiting a = *it;
-                awaiting_.erase(it);
-                if (!a.internal)
-                    end(CommandEnd{among(a.acks, e.response) ? CommandEnd::Answered : CommandEnd::ErrorReply, a.id,
-                                   a.jobName, e.text, {}, e.response, {}});
-                if (phase_ == Phase::AwaitReport && active_ && active_->id == a.id)
-                    finishActive();
-            } else if (error && active_ && phase_ == Phase::AwaitStream) {
-                // The printer refused the request instead of asking for the stream.
-                if (active_->command.written) {
-                    JobResult r;
-                    r.jobName = active_->command.request.name;
-                    r.error = "the printer answered \"" + e.response + "\"";
-                    std::exchange(active_->command.written, {})(r);
-                }
-                end(CommandEnd{CommandEnd::ErrorReply, active_->id, active_->command.request.name, e.text, {},
-                               e.response, {}});
-                finishActive();
-            }
+            if (!answer(e) && among(errorReplies(), e.response) && active_ && phase_ == Phase::AwaitStream)
+                refuseRequest(e); // instead of asking for the stream
             break;
-        }
         default:
             tell(e);
         }
@@ -470,22 +493,13 @@ void Conversation::timers(Clock::time_point now)
     }
     if (now >= flushAt_) {
         flushAt_ = Clock::time_point::max();
-        for (const Effect& e : flushHeldBack(dispatch_))
-            if (e.kind == EffectKind::Message) {
-                // Only as a message: the held tail is the printer's own word.
-                tell(e);
-                auto it = std::find_if(awaiting_.begin(), awaiting_.end(),
-                                       [&](const Awaiting& a) { return among(a.acks, e.response) || (!a.internal && among(errorReplies(), e.response)); });
-                if (it != awaiting_.end()) {
-                    const Awaiting a = *it;
-                    awaiting_.erase(it);
-                    if (!a.internal)
-                        end(CommandEnd{among(a.acks, e.response) ? CommandEnd::Answered : CommandEnd::ErrorReply, a.id,
-                                       a.jobName, e.text, {}, e.response, {}});
-                }
-            } else {
-                tell(e);
-            }
+        for (const Effect& e : flushHeldBack(dispatch_)) {
+            tell(e);
+            // Only as a message: the held tail is the printer's own word.
+            if (e.kind == EffectKind::Message && !answer(e) && among(errorReplies(), e.response) && active_ &&
+                phase_ == Phase::AwaitStream)
+                refuseRequest(e);
+        }
     }
     if (now >= noReplyAt_) {
         noReplyAt_ = Clock::time_point::max();

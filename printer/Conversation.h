@@ -39,7 +39,9 @@ struct CommandEnd {
     Kind kind = NoReply;
     std::uint64_t id = 0;
     std::string jobName;
-    std::string message;  // Persian: the reply's message, or why the command failed
+    // Persian: the reply's message (one line for each reply of a job that waits
+    // for all of them), or why the command failed.
+    std::string message;
     std::string error;    // English detail for a line error
     std::string reply;    // the response that ended it
     std::optional<Report> report;
@@ -100,6 +102,8 @@ private:
         bool report = false;
         bool internal = false;
         Clock::time_point deadline = Clock::time_point::max();
+        bool all = false;  // every ack comes; their messages by the ack's place
+        std::vector<std::optional<std::string>> heard;
     };
     enum class Phase { Idle, Request, AwaitStream, Stream, AwaitReport };
     struct Event {
@@ -118,6 +122,10 @@ private:
     void startNext();
     void finishActive();
     void await(const Entry& entry, const Job& job);
+    // A message from the printer, to the command it answers; false when it answers none.
+    bool answer(const Effect& message);
+    // The message refuses the request that waits for "(" or "}".
+    void refuseRequest(const Effect& message);
     void hand(const Job& job, bool columns, bool stream);
     void end(CommandEnd end);
     void tell(const Effect& effect);

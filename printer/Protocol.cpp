@@ -16,7 +16,7 @@ Step afterLongPause(std::string bytes) { return Step{std::move(bytes), kLong}; }
 
 Job job(std::string name, std::vector<Step> steps, std::vector<std::string> acks, bool timer = false)
 {
-    return Job{std::move(name), std::move(steps), timer, std::move(acks)};
+    return Job{std::move(name), std::move(steps), timer, std::move(acks), false};
 }
 
 std::string twoDigits(int v)
@@ -153,7 +153,9 @@ Job textUploadJob(std::string_view stream)
 {
     require(stream.size() >= 4, "text stream must start with its length field");
     requireNoZeroByte(stream, "text stream must not hold a zero byte");
+    // "r" when the text is in, "@" when it is ready to print.
     Job j = job("text upload", {now(std::string(stream.substr(0, 4)))}, {"r", "@"});
+    j.allReplies = true;
     j.steps.reserve(stream.size() - 3);
     for (char code : stream.substr(4))
         j.steps.push_back(Step{std::string(1, code), kShortPause});

@@ -27,6 +27,9 @@ struct Job {
     std::vector<Step> steps;
     bool startsNoReplyTimer = false;
     std::vector<std::string> acknowledgedBy; // response texts that report its outcome
+    // Every reply in acknowledgedBy comes: the job ends on the last of them and
+    // reports them all. Otherwise the first to come ends it.
+    bool allReplies = false;
 };
 
 // Response texts that report a failure whatever the command was.

@@ -5,6 +5,7 @@
 
 #include <chrono>
 #include <cstring>
+#include <limits>
 #include <thread>
 #include <utility>
 
@@ -597,6 +598,18 @@ std::uint32_t TSerialPort::SendData(const void* data, std::uint32_t dataSize)
 bool TSerialPort::Drain()
 {
     return d->withDevice([&](DeviceHandle h) { return d->backend.drain(h); });
+}
+
+std::int32_t TSerialPort::LineRate() const
+{
+    std::uint32_t confirmed = 0;
+    d->withDevice([&](DeviceHandle h) {
+        confirmed = d->backend.confirmedBaudRate(h);
+        return true;
+    });
+    if (confirmed > 0 && confirmed <= std::uint32_t(std::numeric_limits<std::int32_t>::max()))
+        return std::int32_t(confirmed);
+    return BaudRateToInt(BaudRate());
 }
 
 bool TSerialPort::SetBreak(bool onOff)

@@ -142,6 +142,9 @@ public:
     std::uint32_t SendData(const void* data, std::uint32_t dataSize);  // throws "<port> is not open."
     // Waits until the bytes written have left the port; false when the port cannot tell.
     bool Drain();
+    // The bit/s the bytes cross the line at: the rate a device server confirmed
+    // (RFC 2217), which may differ from the one asked for; else BaudRate's.
+    std::int32_t LineRate() const;
     bool SetBreak(bool onOff);
     bool SetDTR(bool onOff);
     bool SetRTS(bool onOff);

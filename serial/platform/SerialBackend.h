@@ -73,6 +73,9 @@ public:
     // Waits until what was written has left the device. A socket has no line
     // to wait for: the bytes are the server's once sent, so it returns at once.
     virtual bool drain(DeviceHandle h) = 0;
+    // The rate the far end's line runs at, as a device server last confirmed
+    // it; 0 when nobody confirms (a local device runs at the rate it was set to).
+    virtual std::uint32_t confirmedBaudRate(DeviceHandle h) = 0;
     virtual bool close(DeviceHandle h) = 0;
     // The system's text for an error code.
     virtual std::string errorText(int errorCode) = 0;

@@ -13,6 +13,8 @@
 using namespace korvel::printer;
 using namespace std::chrono_literals;
 
+Q_DECLARE_METATYPE(Job)
+
 namespace {
 
 // Records the writes, the effects and the ends; `onWrite` runs after each write.
@@ -82,6 +84,15 @@ Command picture()
     return c;
 }
 
+Command text()
+{
+    Command c;
+    c.request = sendTextJob();
+    c.stream = textUploadJob("0001 ");
+    c.awaited = '}';
+    return c;
+}
+
 Command plain(Job job)
 {
     Command c;
@@ -101,6 +112,10 @@ private slots:
     void replyThatOvertakesItsWriteStillCounts();
     void unansweredRequestIsToldAndTheQueueGoesOn();
     void commandThatWaitedTooLongIsDropped();
+    void textEndsOnBothItsReplies_data();
+    void textEndsOnBothItsReplies();
+    void eitherLetterAnswersTheExpiryCommands_data();
+    void eitherLetterAnswersTheExpiryCommands();
 };
 
 void TestConversation::nothingComesBetweenARequestAndItsStream()
@@ -182,6 +197,69 @@ void TestConversation::commandThatWaitedTooLongIsDropped()
     QVERIFY(QString::fromStdString(dropped.message).startsWith(QStringLiteral(".فرمان")));
     QTest::qWait(1200);
     QVERIFY(!line.written().contains(QStringLiteral("H")));
+}
+
+// The printer answers a text with "r" (received) and "@" (ready to print).
+void TestConversation::textEndsOnBothItsReplies_data()
+{
+    QTest::addColumn<QStringList>("chunks");
+    QTest::addColumn<int>("kind");
+    const QString both = msg(kMsgTextReceived) + "\n" + msg(kMsgTextReady);
+    QTest::addColumn<QString>("message");
+    QTest::newRow("one after the other") << QStringList{"r", "@"} << int(CommandEnd::Answered) << both;
+    QTest::newRow("in one chunk") << QStringList{"r@"} << int(CommandEnd::Answered) << both;
+    QTest::newRow("\"@\" never comes") << QStringList{"r"} << int(CommandEnd::NoReply) << QString();
+}
+
+void TestConversation::textEndsOnBothItsReplies()
+{
+    QFETCH(QStringList, chunks);
+    QFETCH(int, kind);
+    QFETCH(QString, message);
+    Line line(300ms);
+    line.conversation->submit(text());
+    QTRY_COMPARE(line.written(), QStringList{"T"});
+    line.conversation->received("}");
+    QTRY_COMPARE(line.written(), (QStringList{"T", "0001", " "}));
+    for (const QString& c : chunks) {
+        QTest::qWait(100); // each its own chunk, well inside the time-out
+        QCOMPARE(line.ended().size(), std::size_t(0));
+        line.conversation->received(c.toStdString());
+    }
+    QTRY_COMPARE(line.ended().size(), std::size_t(1));
+    QCOMPARE(int(line.ended()[0].kind), kind);
+    QCOMPARE(QString::fromStdString(line.ended()[0].message), message);
+    QTest::qWait(400); // past the time-out: nothing more is told
+    QCOMPARE(line.ended().size(), std::size_t(1));
+}
+
+// Either of "a" and "n" answers the expiry layout and the expiry days.
+void TestConversation::eitherLetterAnswersTheExpiryCommands_data()
+{
+    QTest::addColumn<Job>("job");
+    QTest::addColumn<QString>("letter");
+    QTest::addColumn<QString>("reply");
+    QTest::newRow("layout, \"a\"") << expiryLayoutJob("018251251239153251251") << "V" << "a";
+    QTest::newRow("layout, \"n\"") << expiryLayoutJob("018251251239153251251") << "V" << "n";
+    QTest::newRow("days, \"n\"") << expiryDaysJob("7") << "n" << "n";
+    QTest::newRow("days, \"a\"") << expiryDaysJob("7") << "n" << "a";
+}
+
+void TestConversation::eitherLetterAnswersTheExpiryCommands()
+{
+    QFETCH(Job, job);
+    QFETCH(QString, letter);
+    QFETCH(QString, reply);
+    Line line;
+    line.conversation->submit(plain(job));
+    QTRY_COMPARE(line.written().size(), qsizetype(2));
+    QCOMPARE(line.written().front(), letter);
+    line.conversation->received(reply.toStdString());
+    QTRY_COMPARE(line.ended().size(), std::size_t(1));
+    QCOMPARE(line.ended()[0].kind, CommandEnd::Answered);
+    QCOMPARE(QString::fromStdString(line.ended()[0].message), msg(kMsgExpiryDateSet));
+    QCOMPARE(QString::fromStdString(line.ended()[0].reply), reply);
+    QVERIFY(line.conversation->idle());
 }
 
 QTEST_MAIN(TestConversation)

@@ -9,6 +9,7 @@
 #include <QJsonObject>
 #include <QPainter>
 #include <QProcess>
+#include <QRegularExpression>
 #include <QTemporaryDir>
 #include <QTest>
 
@@ -43,6 +44,13 @@ public:
         process_.waitForFinished();
     }
     bool ready() const { return ready_; }
+    // What the simulator told on stderr so far.
+    QByteArray errors()
+    {
+        while (process_.waitForReadyRead(100))
+            stderr_ += process_.readAllStandardError();
+        return stderr_ += process_.readAllStandardError();
+    }
     const QProcessEnvironment& env() const { return env_; }
     QString logPath() const { return dir_.filePath("sim.log"); }
     // The log's command events, in order.
@@ -114,6 +122,25 @@ Run korvelctl(const QProcessEnvironment& env, const QStringList& args, int timeo
                QString::fromUtf8(p.readAllStandardOutput()), QString::fromUtf8(p.readAllStandardError())};
 }
 
+// The count of each redraw of the "[###   ] N/total" bars on stderr, in order.
+QList<int> barCounts(const QString& err, int total)
+{
+    QList<int> out;
+    const QRegularExpression bar(QStringLiteral("\\] (\\d+)/%1").arg(total));
+    for (auto it = bar.globalMatch(err); it.hasNext();)
+        out << it.next().captured(1).toInt();
+    return out;
+}
+
+// 0, 1, ... n: a bar that moves one step at a time.
+QList<int> steps(int n)
+{
+    QList<int> out;
+    for (int i = 0; i <= n; ++i)
+        out << i;
+    return out;
+}
+
 // Commands that need no printer.
 Run korvelctl(const QStringList& args)
 {
@@ -136,7 +163,10 @@ private slots:
     void raster();
     void sendImage_data();
     void sendImage();
+    void storeImageBar_data();
+    void storeImageBar();
     void runScript();
+    void runPrintsEachEndAsItComes();
 };
 
 void TestKorvelctl::commands_data()
@@ -434,6 +464,8 @@ void TestKorvelctl::sendText()
     // Both replies, "r" first, as the printer sends them.
     QCOMPARE(r.out, persian(kMsgTextReceived) + "\n" + persian(kMsgTextReady) + "\n");
     QCOMPARE(r.err, QString());
+    // The simulator logs the text after its replies.
+    QTRY_VERIFY_WITH_TIMEOUT(!sim.last("T").isEmpty(), 3000);
     const QJsonObject t = sim.last("T");
     QVERIFY(t.value("ok").toBool());
     QCOMPARE(t.value("params").toArray().at(0).toString(), length);
@@ -482,6 +514,7 @@ void TestKorvelctl::fontChart()
     QVERIFY(sim.ready());
     const Run r = korvelctl(sim.env(), QStringList{"--port", "COM30", "font-chart"});
     QVERIFY2(r.code == 0, qPrintable(QString("exit %1, stderr: %2").arg(r.code).arg(r.err)));
+    QTRY_VERIFY_WITH_TIMEOUT(!sim.last("T").isEmpty(), 3000);
     const QJsonObject t = sim.last("T");
     QVERIFY(t.value("ok").toBool());
     QCOMPARE(t.value("params").toArray().at(0).toString(), QString("0655")); // 128 * 4 + 16 * 7 + 15 * 2 + the space
@@ -523,7 +556,9 @@ void TestKorvelctl::sendImage()
     QVERIFY2(r.code == 0, qPrintable(QString("exit %1, stderr: %2").arg(r.code).arg(r.err)));
     QCOMPARE(r.out, persian(kMsgImageReady) + "\n");
     QVERIFY2(r.err.endsWith("] 240/240\n"), qPrintable(r.err.right(80)));
+    QCOMPARE(barCounts(r.err, 240), steps(240)); // column by column as they cross
 
+    QTRY_VERIFY_WITH_TIMEOUT(!sim.last("P").isEmpty(), 3000);
     const QJsonObject p = sim.last("P");
     QVERIFY2(p.value("ok").toBool(), qPrintable(p.value("error").toString()));
     const QImage printed(p.value("png").toString());
@@ -534,6 +569,26 @@ void TestKorvelctl::sendImage()
             if ((qGray(printed.pixel(x, y)) < 128) != black)
                 QFAIL(qPrintable(QString("pixel (%1, %2) differs").arg(x).arg(y)));
         }
+}
+
+// The saving's bar moves one step for each "%", however the replies are chunked.
+void TestKorvelctl::storeImageBar_data()
+{
+    QTest::addColumn<QStringList>("simFlags");
+    QTest::newRow("the \"w\" and every \"%\" at once") << QStringList{"--save-step", "0"};
+    QTest::newRow("a few \"%\" to a chunk") << QStringList{"--save-step", "5"};
+}
+
+void TestKorvelctl::storeImageBar()
+{
+    QFETCH(QStringList, simFlags);
+    Simulator sim(simFlags);
+    QVERIFY(sim.ready());
+    const Run r = korvelctl(sim.env(), {"--port", "COM30", "store-image", "1"});
+    QVERIFY2(r.code == 0, qPrintable(QString("exit %1, stderr: %2").arg(r.code).arg(r.err)));
+    QCOMPARE(r.out, persian(kMsgSaving) + "\n" + persian(kMsgSaved) + "\n");
+    QCOMPARE(barCounts(r.err, 100), steps(100));
+    QVERIFY2(r.err.endsWith("] 100/100\n"), qPrintable(r.err.right(80)));
 }
 
 // A script as a production line writes it: a picture, the date 3 s into it and a
@@ -559,15 +614,48 @@ void TestKorvelctl::runScript()
     QVERIFY2(r.code == 0, qPrintable(r.err));
     auto line = [](std::string_view msg) { return persian(msg) + "\n"; };
     QCOMPARE(r.out, line(kMsgImageReady) + line(kMsgDateSet) + line(kMsgImageReady));
-    QVERIFY2(!r.err.contains("strict"), qPrintable(r.err));
+    QCOMPARE(barCounts(r.err, 240), steps(240) + steps(240)); // each picture's bar, as for send-image
     QTRY_COMPARE_WITH_TIMEOUT(sim.commandEvents().size(), 4, 3000);
     QStringList order;
     for (const QJsonObject& o : sim.commandEvents())
         order << o.value("cmd").toString() + (o.value("ok").toBool() ? "+" : "");
     QCOMPARE(order, (QStringList{"!", "P+", "d", "P+"}));
+    QCOMPARE(sim.last("d").value("params").toArray(), (QJsonArray{"25", "03", "07"}));
+    const QByteArray told = sim.errors();
+    QVERIFY2(!told.contains("strict silence"), told.constData());
     QFile log(sim.logPath());
     QVERIFY(log.open(QIODevice::ReadOnly));
     QVERIFY(!log.readAll().contains("strict-silence"));
+}
+
+// A script's replies print as each command ends, while the script still waits;
+// the saving's "w" at once and its bar as for store-image.
+void TestKorvelctl::runPrintsEachEndAsItComes()
+{
+    QTemporaryDir dir;
+    const QString script = writeFile(dir, "line.txt",
+                                     "direction rtl\n"
+                                     "send-text \"سلام\"\n"
+                                     "store-image 2\n"
+                                     "wait 6\n"
+                                     "direction ltr\n");
+    Simulator sim({});
+    QVERIFY(sim.ready());
+    QProcess p;
+    p.setProcessEnvironment(sim.env());
+    p.start(KORVELCTL_PATH, {"--port", "COM30", "run", script});
+    QVERIFY(p.waitForStarted());
+    auto line = [](std::string_view msg) { return persian(msg) + "\n"; };
+    const QString before = line(kMsgRightToLeft) + line(kMsgTextReceived) + line(kMsgTextReady) +
+                           line(kMsgSaving) + line(kMsgSaved);
+    QString out;
+    QTRY_VERIFY_WITH_TIMEOUT((out += QString::fromUtf8(p.readAllStandardOutput())) == before, 5000);
+    QCOMPARE(p.state(), QProcess::Running); // in its wait
+    QVERIFY(!sim.received().contains("h"));
+    QVERIFY(p.waitForFinished(15000));
+    QCOMPARE(p.exitCode(), 0);
+    QCOMPARE(out + QString::fromUtf8(p.readAllStandardOutput()), before + line(kMsgLeftToRight));
+    QCOMPARE(barCounts(QString::fromUtf8(p.readAllStandardError()), 100), steps(100));
 }
 
 QTEST_GUILESS_MAIN(TestKorvelctl)

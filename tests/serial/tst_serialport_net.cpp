@@ -15,6 +15,12 @@
 #include <mutex>
 #include <thread>
 
+#include <arpa/inet.h>
+#include <netinet/in.h>
+#include <poll.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
 using namespace korvel::serial;
 
 namespace {
@@ -55,6 +61,77 @@ struct Received {
         std::lock_guard l(m);
         return bytes;
     }
+};
+
+// An RFC 2217 server on 127.0.0.1 that answers SET-BAUDRATE (IAC SB 44 1 rate
+// IAC SE) with a rate of its own, as a server whose line cannot take the one asked
+// for does (IAC SB 44 101 rate IAC SE); 0: it answers nothing.
+class ConfirmingServer {
+public:
+    explicit ConfirmingServer(std::uint32_t rate) : rate_(rate)
+    {
+        listen_ = ::socket(AF_INET, SOCK_STREAM, 0);
+        sockaddr_in a{};
+        a.sin_family = AF_INET;
+        a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+        socklen_t len = sizeof a;
+        if (::bind(listen_, reinterpret_cast<sockaddr*>(&a), sizeof a) == 0 && ::listen(listen_, 1) == 0 &&
+            ::getsockname(listen_, reinterpret_cast<sockaddr*>(&a), &len) == 0)
+            port_ = ntohs(a.sin_port);
+        thread_ = std::thread([this] { serve(); });
+    }
+    ~ConfirmingServer()
+    {
+        stop_ = true;
+        thread_.join();
+        ::close(listen_);
+    }
+    std::string url() const { return "rfc2217://127.0.0.1:" + std::to_string(port_); }
+    bool asked() const { return asked_.load(); }
+
+private:
+    bool readable(int fd)
+    {
+        pollfd p{fd, POLLIN, 0};
+        return ::poll(&p, 1, 20) > 0;
+    }
+    void serve()
+    {
+        int c = -1;
+        while (!stop_ && c < 0)
+            if (readable(listen_))
+                c = ::accept(listen_, nullptr, nullptr);
+        std::string in;
+        const std::string setBaud("\xFF\xFA\x2C\x01", 4);
+        while (!stop_ && c >= 0) {
+            if (!readable(c))
+                continue;
+            char buf[512];
+            const ssize_t n = ::recv(c, buf, sizeof buf, 0);
+            if (n <= 0)
+                break;
+            in.append(buf, std::size_t(n));
+            for (auto at = in.find(setBaud); at != std::string::npos && in.size() >= at + 8; at = in.find(setBaud)) {
+                in.erase(0, at + 8);
+                asked_ = true;
+                if (rate_ == 0)
+                    continue;
+                const std::string reply{'\xFF', '\xFA', '\x2C', char(101), char(rate_ >> 24), char(rate_ >> 16),
+                                        char(rate_ >> 8), char(rate_), '\xFF', '\xF0'};
+                if (::send(c, reply.data(), reply.size(), MSG_NOSIGNAL) != ssize_t(reply.size()))
+                    break;
+            }
+        }
+        if (c >= 0)
+            ::close(c);
+    }
+
+    const std::uint32_t rate_;
+    int listen_ = -1;
+    int port_ = 0;
+    std::atomic<bool> stop_{false};
+    std::atomic<bool> asked_{false};
+    std::thread thread_;
 };
 
 std::string openFailure(TSerialPort& sp)
@@ -192,6 +269,35 @@ private slots:
         QCOMPARE(sp.SendString("again"), 5u);
         QCOMPARE(pty.receive(5), std::string("again"));
         sp.Close();
+    }
+
+    // Writes are paced at the rate the server's line runs at, which it tells.
+    void lineRateIsTheOneTheServerConfirms_data()
+    {
+        QTest::addColumn<quint32>("confirms");
+        QTest::addColumn<int>("rate");
+        QTest::newRow("a slower line than asked for") << quint32(2400) << 2400;
+        QTest::newRow("the rate asked for") << quint32(9600) << 9600;
+        QTest::newRow("no confirmation") << quint32(0) << 9600;
+    }
+    void lineRateIsTheOneTheServerConfirms()
+    {
+        QFETCH(quint32, confirms);
+        QFETCH(int, rate);
+        ConfirmingServer server(confirms);
+        TSerialPort sp;
+        sp.setBaudRate(br009600);
+        sp.setCustomPortName(server.url());
+        sp.setPort(spCustom);
+        QCOMPARE(sp.LineRate(), 9600); // closed: the rate set
+        sp.Open();
+        QVERIFY(waitUntil([&] { return server.asked(); }));
+        QVERIFY(waitUntil([&] { return sp.LineRate() == rate; }, 2000));
+        std::this_thread::sleep_for(std::chrono::milliseconds(200)); // more polls change nothing
+        QCOMPARE(sp.LineRate(), rate);
+        QCOMPARE(sp.BaudRateToInt(sp.BaudRate()), 9600); // what was asked for stays
+        sp.Close();
+        QCOMPARE(sp.LineRate(), 9600);
     }
 
     void refusedAndMalformed_data()

@@ -2,12 +2,9 @@
 
 #include "printer/Messages.h"
 
-#include <algorithm>
-
 namespace korvel::ctl {
 
 using namespace printer;
-using Clock = std::chrono::steady_clock;
 
 Session::Session(std::string portName, std::chrono::milliseconds timeout)
     : portName_(std::move(portName)), timeout_(timeout)
@@ -19,7 +16,7 @@ Session::Session(std::string portName, std::chrono::milliseconds timeout)
     port_.setPort(p);
     port_.OnReceive = [this](serial::TSerialPort*, const std::string& chunk) { conversation_->received(chunk); };
     LineIo io{[this](const std::string& bytes) { return port_.SendString(bytes); }, [this] { return port_.Drain(); },
-              [this] { return int(port_.BaudRateToInt(port_.BaudRate())); }};
+              [this] { return int(port_.LineRate()); }};
     ConversationHooks hooks;
     hooks.effect = [this](const Effect& e) { effect(e); };
     hooks.ended = [this](const CommandEnd& e) { ended(e); };
@@ -39,25 +36,36 @@ void Session::setObserver(std::function<void(const Effect&)> observer)
     observer_ = std::move(observer);
 }
 
+void Session::setEndObserver(std::function<void(const Outcome&)> observer)
+{
+    std::lock_guard lock(mutex_);
+    endObserver_ = std::move(observer);
+}
+
 void Session::effect(const Effect& e)
 {
     std::function<void(const Effect&)> observer;
     {
         std::lock_guard lock(mutex_);
-        if (e.kind == EffectKind::Message)
-            replies_.push_back(e);
         observer = observer_;
     }
     if (observer)
         observer(e);
-    changed_.notify_all();
 }
 
 void Session::ended(const CommandEnd& e)
 {
+    const Outcome o = outcomeOf(e);
+    std::function<void(const Outcome&)> observer;
     {
         std::lock_guard lock(mutex_);
-        ends_[e.id] = e;
+        observer = endObserver_;
+    }
+    if (observer)
+        observer(o);
+    {
+        std::lock_guard lock(mutex_);
+        ends_[e.id] = o;
     }
     changed_.notify_all();
 }
@@ -66,13 +74,13 @@ std::uint64_t Session::submit(Command command) { return conversation_->submit(st
 
 Outcome Session::wait(std::uint64_t id)
 {
-    CommandEnd e;
-    {
-        std::unique_lock lock(mutex_);
-        changed_.wait(lock, [&] { return ends_.count(id) > 0; });
-        e = ends_[id];
-        ends_.erase(id);
-    }
+    std::unique_lock lock(mutex_);
+    changed_.wait(lock, [&] { return ends_.count(id) > 0; });
+    return ends_.extract(id).mapped();
+}
+
+Outcome Session::outcomeOf(const CommandEnd& e) const
+{
     switch (e.kind) {
     case CommandEnd::Answered:
         return Outcome{Outcome::Acknowledged, e.message, {}, e.report};
@@ -102,40 +110,9 @@ Outcome Session::connect()
     } catch (const std::exception& e) {
         return Outcome{Outcome::LineError, {}, e.what(), {}};
     }
-    return command(connectJob());
-}
-
-Outcome Session::command(Job job)
-{
     Command c;
-    c.request = std::move(job);
+    c.request = connectJob();
     return wait(submit(std::move(c)));
-}
-
-Outcome Session::request(Job request, Job stream, char awaited, bool columns)
-{
-    Command c;
-    c.request = std::move(request);
-    c.stream = std::move(stream);
-    c.awaited = awaited;
-    c.columnProgress = columns;
-    return wait(submit(std::move(c)));
-}
-
-Outcome Session::requestSettings() { return command(requestSettingsJob()); }
-
-Outcome Session::expect(const std::vector<std::string>& acks)
-{
-    std::unique_lock lock(mutex_);
-    auto seen = [&]() -> const Effect* {
-        for (const Effect& e : replies_)
-            if (std::find(acks.begin(), acks.end(), e.response) != acks.end())
-                return &e;
-        return nullptr;
-    };
-    if (changed_.wait_for(lock, timeout_, [&] { return seen() != nullptr; }))
-        return Outcome{Outcome::Acknowledged, seen()->text, {}, {}};
-    return Outcome{Outcome::NoReply, std::string(kMsgNoReply), "no reply from the printer", {}};
 }
 
 } // namespace korvel::ctl

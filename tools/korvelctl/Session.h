@@ -1,5 +1,5 @@
 // korvelctl's side of the conversation with the printer: the port, and the
-// waits of a command-line tool for the ends that the conversation reports.
+// ends that the conversation reports, for a command-line tool to wait on.
 #pragma once
 
 #include "printer/Conversation.h"
@@ -13,13 +13,12 @@
 #include <mutex>
 #include <optional>
 #include <string>
-#include <vector>
 
 namespace korvel::ctl {
 
 struct Outcome {
     enum Kind { Acknowledged, ErrorReply, NoReply, LineError, ReportInvalid } kind = NoReply;
-    std::string message;  // Persian, for the operator (stdout)
+    std::string message;  // Persian, for the operator (stdout); a line for each reply
     std::string error;    // English, for stderr
     std::optional<printer::Report> report;
 };
@@ -36,21 +35,16 @@ public:
     // Queues the command behind the work in progress; wait() gives its end.
     std::uint64_t submit(printer::Command command);
     Outcome wait(std::uint64_t id);
-    // Submits the job and waits for its end.
-    Outcome command(printer::Job job);
-    // "P" or "T" with the stream the printer asks for, then the stream's reply.
-    Outcome request(printer::Job request, printer::Job stream, char awaited, bool columns);
-    // Writes "u" and waits for the whole settings report.
-    Outcome requestSettings();
-    // Waits for a reply that follows another, writing nothing; counts one seen already.
-    Outcome expect(const std::vector<std::string>& acks);
 
-    // Sees every effect, in order, on the conversation's thread.
+    // See every effect, in order, one at a time, on the conversation's threads.
     void setObserver(std::function<void(const printer::Effect&)> observer);
+    // Sees each end as it comes, on the conversation's thread, before wait() returns it.
+    void setEndObserver(std::function<void(const Outcome&)> observer);
 
 private:
     void effect(const printer::Effect& e);
     void ended(const printer::CommandEnd& e);
+    Outcome outcomeOf(const printer::CommandEnd& e) const;
 
     std::string portName_;
     std::chrono::milliseconds timeout_;
@@ -59,9 +53,9 @@ private:
 
     std::mutex mutex_;
     std::condition_variable changed_;
-    std::map<std::uint64_t, printer::CommandEnd> ends_;
-    std::vector<printer::Effect> replies_;  // messages seen, for expect()
+    std::map<std::uint64_t, Outcome> ends_;
     std::function<void(const printer::Effect&)> observer_;
+    std::function<void(const Outcome&)> endObserver_;
 };
 
 } // namespace korvel::ctl

@@ -25,6 +25,7 @@
 #include <ctime>
 #include <functional>
 #include <iostream>
+#include <mutex>
 #include <optional>
 #include <stdexcept>
 #include <string>
@@ -46,12 +47,8 @@ struct Usage : std::runtime_error {
     using std::runtime_error::runtime_error;
 };
 
-int report(const ctl::Outcome& o)
+int exitCode(const ctl::Outcome& o)
 {
-    if (!o.message.empty())
-        std::cout << o.message << '\n';
-    if (!o.error.empty())
-        std::cerr << "korvelctl: " << o.error << '\n';
     switch (o.kind) {
     case ctl::Outcome::Acknowledged: return kOk;
     case ctl::Outcome::NoReply: return kNoReply;
@@ -59,22 +56,122 @@ int report(const ctl::Outcome& o)
     }
 }
 
+// "\r[#####               ] 120/240" on stderr, redrawn when it moves.
+class ProgressBar {
+public:
+    explicit ProgressBar(int total) : total_(total) {}
+    ~ProgressBar() { finish(); }
+    // Shown as counted, past the total too: a miscount must not hide behind a full bar.
+    void show(int done)
+    {
+        if (done == shown_)
+            return;
+        shown_ = done;
+        constexpr int kWidth = 20;
+        const int fill = std::clamp(done, 0, total_) * kWidth / total_;
+        std::cerr << "\r[" << std::string(std::size_t(fill), '#') << std::string(std::size_t(kWidth - fill), ' ')
+                  << "] " << done << '/' << total_ << std::flush;
+    }
+    int shown() const { return shown_; }
+    void finish()
+    {
+        if (shown_ >= 0)
+            std::cerr << '\n';
+        shown_ = -1;
+    }
+
+private:
+    int total_;
+    int shown_ = -1;
+};
+
+// What korvelctl prints of the conversation: a picture's bar as its columns
+// cross, the saving's "w" at once and its bar a step for each "%", and each
+// command's end.
+class Printout {
+public:
+    void effect(const printer::Effect& e)
+    {
+        using printer::EffectKind;
+        std::lock_guard lock(mutex_);
+        switch (e.kind) {
+        case EffectKind::Message:
+            if (e.response == "w")
+                std::cout << e.text << std::endl;
+            break;
+        case EffectKind::ProgressReset:
+            bar_.emplace(e.maximum);
+            bar_->show(0);
+            advance(e.position); // the "%" that came with the "w"
+            break;
+        case EffectKind::ProgressPosition:
+            if (bar_)
+                bar_->show(e.position);
+            break;
+        case EffectKind::ProgressAdvance:
+            advance(e.position); // ignored before the "w": its reset counts them
+            break;
+        case EffectKind::HideStatusSend:
+            bar_.reset();
+            break;
+        default:
+            break;
+        }
+    }
+    int ended(const ctl::Outcome& o)
+    {
+        std::lock_guard lock(mutex_);
+        if (o.report) {
+            const printer::Report& r = *o.report;
+            std::cout << "ink " << r.ink.text << "\ncount " << r.count.text << "\ndelay-after " << r.delayAfter.text
+                      << "\ninitial-delay " << r.initialDelay.text << "\nresolution " << r.resolution.text << '\n';
+        }
+        if (!o.message.empty())
+            std::cout << o.message << std::endl;
+        if (!o.error.empty()) {
+            if (bar_)
+                std::cerr << '\n'; // below a bar still drawn
+            std::cerr << "korvelctl: " << o.error << std::endl;
+        }
+        return exitCode(o);
+    }
+
+private:
+    void advance(int steps)
+    {
+        for (int i = 0; bar_ && i < steps; ++i)
+            bar_->show(bar_->shown() + 1);
+    }
+
+    std::mutex mutex_;
+    std::optional<ProgressBar> bar_;
+};
+
+int report(const ctl::Outcome& o) { return Printout().ended(o); }
+
 // While a script is read, the commands are collected instead of sent.
 std::vector<printer::Command>* g_script = nullptr;
 
-// Connect, then write the job and wait for its acknowledgement.
-int sendCommand(const Context& ctx, printer::Job job)
+// Connects, gives the command and prints what the printer makes of it.
+int give(const Context& ctx, printer::Command command)
 {
     if (g_script) {
-        printer::Command c;
-        c.request = std::move(job);
-        g_script->push_back(std::move(c));
+        g_script->push_back(std::move(command));
         return kOk;
     }
+    Printout printout;
     ctl::Session session(ctx.port, ctx.timeout);
     if (ctl::Outcome c = session.connect(); c.kind != ctl::Outcome::Acknowledged)
-        return report(c);
-    return report(session.command(std::move(job)));
+        return printout.ended(c);
+    session.setObserver([&printout](const printer::Effect& e) { printout.effect(e); });
+    return printout.ended(session.wait(session.submit(std::move(command))));
+}
+
+int sendCommand(const Context& ctx, printer::Job job)
+{
+    printer::Command c;
+    c.request = std::move(job);
+    return give(ctx, std::move(c));
 }
 
 int parseNumber(const std::string& text, int lo, int hi, const char* what)
@@ -155,23 +252,13 @@ int cmdUnmap(const Context&, const Args& a)
 
 int cmdConnect(const Context& ctx, const Args&)
 {
+    if (g_script)
+        return sendCommand(ctx, printer::connectJob());
     ctl::Session session(ctx.port, ctx.timeout);
     return report(session.connect());
 }
 
-int cmdSettings(const Context& ctx, const Args&)
-{
-    ctl::Session session(ctx.port, ctx.timeout);
-    if (ctl::Outcome c = session.connect(); c.kind != ctl::Outcome::Acknowledged)
-        return report(c);
-    const ctl::Outcome o = session.requestSettings();
-    if (o.kind != ctl::Outcome::Acknowledged || !o.report)
-        return report(o);
-    const printer::Report& r = *o.report;
-    std::cout << "ink " << r.ink.text << "\ncount " << r.count.text << "\ndelay-after " << r.delayAfter.text
-              << "\ninitial-delay " << r.initialDelay.text << "\nresolution " << r.resolution.text << '\n';
-    return kOk;
-}
+int cmdSettings(const Context& ctx, const Args&) { return sendCommand(ctx, printer::requestSettingsJob()); }
 
 int cmdSet(const Context& ctx, const Args& a)
 {
@@ -310,57 +397,17 @@ int cmdFontChart(const Context& ctx, const Args&) { return uploadText(ctx, text:
 
 int uploadText(const Context& ctx, const std::string& bytes)
 {
-    ctl::Session session(ctx.port, ctx.timeout);
-    if (ctl::Outcome c = session.connect(); c.kind != ctl::Outcome::Acknowledged)
-        return report(c);
-    // "@" may share the chunk of "r" (and then comes first among its effects).
-    printer::Job upload = printer::textUploadJob(bytes);
-    upload.acknowledgedBy = {"r"}; // "@" is printed after it
-    const ctl::Outcome o = session.request(printer::sendTextJob(), std::move(upload), '}', false);
-    if (o.kind != ctl::Outcome::Acknowledged)
-        return report(o);
-    std::cout << o.message << '\n';
-    std::optional<std::string> ready;
-    if (!ready) {
-        if (ctl::Outcome r = session.expect({"@"}); r.kind == ctl::Outcome::Acknowledged)
-            ready = r.message;
-    }
-    if (ready)
-        std::cout << *ready << '\n';
-    return kOk;
+    printer::Command c;
+    c.request = printer::sendTextJob();
+    c.stream = printer::textUploadJob(bytes); // its end prints "r" and "@"
+    c.awaited = '}';
+    return give(ctx, std::move(c));
 }
 
 int cmdStoreText(const Context& ctx, const Args&) { return sendCommand(ctx, printer::storeTextJob()); }
 
 // ---- pictures
 
-// "\r[#####               ] 120/240" on stderr, redrawn when it moves.
-class ProgressBar {
-public:
-    explicit ProgressBar(int total) : total_(total) {}
-    ~ProgressBar() { finish(); }
-    void show(int done)
-    {
-        done = std::clamp(done, 0, total_);
-        if (done == shown_)
-            return;
-        shown_ = done;
-        constexpr int kWidth = 20;
-        const int fill = done * kWidth / total_;
-        std::cerr << "\r[" << std::string(std::size_t(fill), '#') << std::string(std::size_t(kWidth - fill), ' ')
-                  << "] " << done << '/' << total_ << std::flush;
-    }
-    void finish()
-    {
-        if (shown_ >= 0)
-            std::cerr << '\n';
-        shown_ = -1;
-    }
-
-private:
-    int total_;
-    int shown_ = -1;
-};
 
 // The picture as the window's canvas takes it: made black and white, rasterised.
 std::vector<int> pictureValues(const std::string& path)
@@ -383,50 +430,19 @@ int cmdRaster(const Context&, const Args& a)
 int cmdSendImage(const Context& ctx, const Args& a)
 {
     const std::vector<int> raster = pictureValues(a[0]);
-    const std::vector<std::int32_t> values(raster.begin(), raster.end());
-    ctl::Session session(ctx.port, ctx.timeout);
-    if (ctl::Outcome c = session.connect(); c.kind != ctl::Outcome::Acknowledged)
-        return report(c);
-    ProgressBar bar(image::kColumns);
-    // The bar follows the wire, column by column.
-    session.setObserver([&bar](const printer::Effect& e) {
-        if (e.kind == printer::EffectKind::ProgressReset || e.kind == printer::EffectKind::ProgressPosition)
-            bar.show(e.position);
-    });
-    const ctl::Outcome o = session.request(printer::sendPictureJob(), printer::imageUploadJob(values), '(', true);
-    session.setObserver({});
-    bar.finish();
-    return report(o);
+    printer::Command c;
+    c.request = printer::sendPictureJob();
+    c.stream = printer::imageUploadJob(std::vector<std::int32_t>(raster.begin(), raster.end()));
+    c.awaited = '(';
+    c.columnProgress = true; // the bar follows the wire, column by column
+    return give(ctx, std::move(c));
 }
 
 int parseSlot(const std::string& text) { return parseNumber(text, 1, 5, "the image slot"); }
 
 int cmdStoreImage(const Context& ctx, const Args& a)
 {
-    const int slot = parseSlot(a[0]);
-    ctl::Session session(ctx.port, ctx.timeout);
-    if (ctl::Outcome c = session.connect(); c.kind != ctl::Outcome::Acknowledged)
-        return report(c);
-    std::optional<ProgressBar> bar;
-    int done = 0;
-    session.setObserver([&bar, &done](const printer::Effect& e) {
-        using printer::EffectKind;
-        if (e.kind == EffectKind::Message && e.response == "w") {
-            std::cout << e.text << std::endl;
-        } else if (e.kind == EffectKind::ProgressReset) {
-            bar.emplace(e.maximum);
-            bar->show(e.position);
-            done = e.position;
-        } else if (e.kind == EffectKind::ProgressAdvance && bar) {
-            // Each "%" once: those after "w" in its chunk are counted by the reset.
-            done += std::max(1, e.position);
-            bar->show(done);
-        }
-    });
-    const ctl::Outcome o = session.command(printer::storePictureJob(slot));
-    session.setObserver({});
-    bar.reset();
-    return report(o);
+    return sendCommand(ctx, printer::storePictureJob(parseSlot(a[0])));
 }
 
 int cmdSequence(const Context& ctx, const Args& a)
@@ -621,7 +637,6 @@ int cmdRun(const Context& ctx, const Args& a)
     struct Step {
         std::optional<printer::Command> command;
         double waitSeconds = 0;
-        std::string line;
     };
     std::vector<Step> steps;
     int number = 0;
@@ -644,77 +659,53 @@ int cmdRun(const Context& ctx, const Args& a)
             }
             if (!(seconds >= 0 && seconds <= 3600))
                 throw Usage(where + "wait wants 0 to 3600 seconds, not \"" + words[1] + "\"");
-            steps.push_back(Step{std::nullopt, seconds, line});
+            steps.push_back(Step{std::nullopt, seconds});
             continue;
         }
         const Args args(words.begin() + 1, words.end());
-        printer::Command c;
-        if (words[0] == "send-text") {
-            const text::TextStream stream = textStream(args);
-            c.request = printer::sendTextJob();
-            c.stream = printer::textUploadJob(stream.bytes);
-            c.awaited = '}';
-        } else if (words[0] == "send-image") {
-            if (args.size() != 1)
-                throw Usage(where + "send-image FILE");
-            const std::vector<int> raster = pictureValues(args[0]);
-            c.request = printer::sendPictureJob();
-            c.stream = printer::imageUploadJob(std::vector<std::int32_t>(raster.begin(), raster.end()));
-            c.awaited = '(';
-            c.columnProgress = true;
-        } else if (words[0] == "store-image" && args.size() == 1) {
-            c.request = printer::storePictureJob(parseSlot(args[0]));
-        } else if (words[0] == "settings" && args.empty()) {
-            c.request = printer::requestSettingsJob();
-        } else if (words[0] == "connect" && args.empty()) {
-            c.request = printer::connectJob();
-        } else {
-            const Command* cmd = nullptr;
-            for (const Command& k : commands())
-                if (words[0] == k.name && k.needsPort && words[0] != "run")
-                    cmd = &k;
-            if (!cmd)
-                throw Usage(where + "\"" + words[0] + "\" cannot be scripted");
-            if (args.size() < cmd->minArgs || args.size() > cmd->maxArgs)
-                throw Usage(where + "usage: " + cmd->name + " " + cmd->args);
-            std::vector<printer::Command> got;
-            g_script = &got;
-            try {
-                cmd->run(ctx, args);
-            } catch (...) {
-                g_script = nullptr;
-                throw;
-            }
+        const Command* cmd = nullptr;
+        for (const Command& k : commands())
+            if (words[0] == k.name && k.needsPort && words[0] != "run")
+                cmd = &k;
+        if (!cmd)
+            throw Usage(where + "\"" + words[0] + "\" cannot be scripted");
+        if (args.size() < cmd->minArgs || args.size() > cmd->maxArgs)
+            throw Usage(where + "usage: " + cmd->name + " " + cmd->args);
+        std::vector<printer::Command> got;
+        g_script = &got;
+        try {
+            cmd->run(ctx, args);
+        } catch (const Usage& e) {
             g_script = nullptr;
-            if (got.size() != 1)
-                throw Usage(where + "\"" + words[0] + "\" cannot be scripted");
-            c = std::move(got.front());
+            throw Usage(where + e.what());
+        } catch (...) {
+            g_script = nullptr;
+            throw;
         }
-        steps.push_back(Step{std::move(c), 0, line});
+        g_script = nullptr;
+        if (got.size() != 1)
+            throw Usage(where + "\"" + words[0] + "\" cannot be scripted");
+        steps.push_back(Step{std::move(got.front()), 0});
     }
 
+    Printout printout;
     ctl::Session session(ctx.port, ctx.timeout);
     if (ctl::Outcome o = session.connect(); o.kind != ctl::Outcome::Acknowledged)
-        return report(o);
+        return printout.ended(o);
+    // Each end is printed as it comes, while the script goes on.
+    session.setObserver([&printout](const printer::Effect& e) { printout.effect(e); });
+    session.setEndObserver([&printout](const ctl::Outcome& o) { printout.ended(o); });
     // Each command is given at once, queued behind the work in progress, as a press would be.
-    std::vector<std::pair<std::uint64_t, std::string>> given;
+    std::vector<std::uint64_t> given;
     for (Step& step : steps) {
-        if (!step.command) {
+        if (step.command)
+            given.push_back(session.submit(std::move(*step.command)));
+        else
             std::this_thread::sleep_for(std::chrono::duration<double>(step.waitSeconds));
-            continue;
-        }
-        given.emplace_back(session.submit(std::move(*step.command)), step.line);
     }
     int worst = kOk;
-    for (const auto& [id, line] : given) {
-        const ctl::Outcome o = session.wait(id);
-        if (o.report) {
-            const printer::Report& r = *o.report;
-            std::cout << "ink " << r.ink.text << "\ncount " << r.count.text << "\ndelay-after " << r.delayAfter.text
-                      << "\ninitial-delay " << r.initialDelay.text << "\nresolution " << r.resolution.text << '\n';
-        }
-        worst = std::max(worst, report(o));
-    }
+    for (const std::uint64_t id : given)
+        worst = std::max(worst, exitCode(session.wait(id)));
     return worst;
 }
 

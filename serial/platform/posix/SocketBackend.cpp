@@ -287,6 +287,15 @@ public:
 
     bool drain(DeviceHandle h) override { return find(h) != nullptr; }
 
+    std::uint32_t confirmedBaudRate(DeviceHandle h) override
+    {
+        const auto c = find(h);
+        if (!c || !c->telnet)
+            return 0;
+        std::lock_guard lock(c->rxMutex);
+        return c->receiver.serverBaudRate();
+    }
+
     bool close(DeviceHandle h) override
     {
         const std::shared_ptr<Connection> c = connections_.take(h);

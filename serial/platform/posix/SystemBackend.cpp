@@ -35,6 +35,7 @@ public:
     bool purge(DeviceHandle h, unsigned what) override { return of(h).purge(h, what); }
     bool escape(DeviceHandle h, Escape what) override { return of(h).escape(h, what); }
     bool drain(DeviceHandle h) override { return of(h).drain(h); }
+    std::uint32_t confirmedBaudRate(DeviceHandle h) override { return of(h).confirmedBaudRate(h); }
     bool close(DeviceHandle h) override
     {
         SerialBackend& b = of(h);

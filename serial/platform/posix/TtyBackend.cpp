@@ -275,6 +275,7 @@ public:
     }
 
     bool drain(DeviceHandle h) override { return ::tcdrain(toFd(h)) == 0; }
+    std::uint32_t confirmedBaudRate(DeviceHandle) override { return 0; }
 
     bool close(DeviceHandle h) override
     {
