@@ -82,7 +82,7 @@ void TForm1::startConversation()
     conversation = std::make_unique<printer::Conversation>(lineIo(), std::move(hooks));
 }
 
-void TForm1::bl_connect()
+void TForm1::bl_connect(bool followed)
 {
     writeSettingsFile();
     // Whatever the old line carried is cut short before the port closes under it.
@@ -98,6 +98,7 @@ void TForm1::bl_connect()
     printer::Command command;
     command.request = printer::connectJob();
     command.written = [written](const printer::JobResult& r) { written->set_value(r); };
+    command.followed = followed;
     connectId_ = conversation->submit(std::move(command));
     const printer::JobResult result = done.get();
     if (!result.ok)
@@ -107,7 +108,7 @@ void TForm1::bl_connect()
 
 bool TForm1::ensureConnected()
 {
-    return connected || guarded([this] { bl_connect(); });
+    return connected || guarded([this] { bl_connect(true); }); // the caller's command comes next
 }
 
 bool TForm1::sendCommand(printer::Job job)

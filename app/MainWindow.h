@@ -270,7 +270,8 @@ public slots:
     void comboportselectChange();
 
     // Printer link.
-    void bl_connect();
+    // followed: a command is submitted right after, and goes before the settings request.
+    void bl_connect(bool followed = false);
     void Timer2Timer();
     void Timer3Timer();
 

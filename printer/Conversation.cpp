@@ -10,7 +10,7 @@ namespace korvel::printer {
 namespace {
 
 constexpr int kColumnValues = 22;
-constexpr std::chrono::milliseconds kSenderGrace{50};
+constexpr std::chrono::milliseconds kFollowerWait{1000};
 constexpr int kColumns = 240;
 
 bool among(const std::vector<std::string>& list, std::string_view text)
@@ -142,7 +142,16 @@ void Conversation::handle(Event& event)
                        noReply_ * (1 + int(std::count_if(queue_.begin(), queue_.end(),
                                                          [](const Entry& e) { return e.command.stream.has_value(); })) +
                                    (phase_ == Phase::AwaitStream || phase_ == Phase::AwaitReport ? 1 : 0));
+        const std::uint64_t id = entry.id;
         queue_.push_back(std::move(entry));
+        if (followerBy_ != Clock::time_point::max()) {
+            followerBy_ = Clock::time_point::max();
+            follower_ = id;
+            if (requestSettingsAt_ != Clock::time_point::max()) {
+                requestSettingsAt_ = Clock::time_point::max();
+                queueSettingsRequest();
+            }
+        }
         break;
     }
     case Event::Chunk:
@@ -154,7 +163,8 @@ void Conversation::handle(Event& event)
     case Event::Reset:
         cancelEverything();
         dispatch_ = DispatchState{};
-        flushAt_ = noReplyAt_ = requestSettingsAt_ = Clock::time_point::max();
+        flushAt_ = noReplyAt_ = requestSettingsAt_ = followerBy_ = Clock::time_point::max();
+        follower_.reset();
         break;
     }
 }
@@ -277,6 +287,11 @@ void Conversation::startNext()
             continue;
         }
         active_ = std::move(entry);
+        if (active_->command.request.acknowledgedBy == connectJob().acknowledgedBy) {
+            // From the start: the printer's "s" may overtake the news that "!" crossed.
+            follower_.reset();
+            followerBy_ = active_->command.followed ? Clock::now() + kFollowerWait : Clock::time_point::max();
+        }
         phase_ = Phase::Request;
         phaseDeadline_ = Clock::time_point::max();
         if (!active_->command.stream)
@@ -381,8 +396,6 @@ void Conversation::handleWritten(const JobResult& result, bool stream)
     }
     const auto now = Clock::now();
     const Job& job = streaming ? *a.command.stream : a.command.request;
-    if (job.acknowledgedBy == connectJob().acknowledgedBy)
-        connectedAt_ = now;
     if (job.startsNoReplyTimer && noReplyAt_ == Clock::time_point::max())
         noReplyAt_ = now + noReply_;
     if (phase_ == Phase::Request && a.command.stream) {
@@ -423,8 +436,8 @@ void Conversation::handleChunk(const std::string& chunk)
         case EffectKind::WriteRequestSettings:
             if (!hooks_.requestSettingsOnConnect)
                 break;
-            if (Clock::now() < connectedAt_ + kSenderGrace)
-                requestSettingsAt_ = connectedAt_ + kSenderGrace;
+            if (followerBy_ != Clock::time_point::max() && Clock::now() < followerBy_)
+                requestSettingsAt_ = followerBy_; // or sooner, when the command comes
             else
                 queueSettingsRequest();
             break;
@@ -482,11 +495,20 @@ void Conversation::queueSettingsRequest()
     Entry u;
     u.command.request = requestSettingsJob();
     u.internal = true;
-    queue_.push_front(std::move(u));
+    auto at = queue_.begin();
+    if (follower_) {
+        const auto f = std::find_if(queue_.begin(), queue_.end(), [&](const Entry& e) { return e.id == *follower_; });
+        if (f != queue_.end())
+            at = std::next(f);
+        follower_.reset();
+    }
+    queue_.insert(at, std::move(u));
 }
 
 void Conversation::timers(Clock::time_point now)
 {
+    if (now >= followerBy_)
+        followerBy_ = Clock::time_point::max(); // it never came
     if (now >= requestSettingsAt_) {
         requestSettingsAt_ = Clock::time_point::max();
         queueSettingsRequest();

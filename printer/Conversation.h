@@ -32,6 +32,9 @@ struct Command {
     bool columnProgress = false;
     // Runs on the conversation's thread once the request (and its stream) crossed.
     std::function<void(const JobResult&)> written;
+    // A connection made for the next command submitted: the printer's settings
+    // request waits for that command (a second at most), so that it goes first.
+    bool followed = false;
 };
 
 struct CommandEnd {
@@ -162,9 +165,10 @@ private:
     std::vector<Awaiting> awaiting_;
     Clock::time_point flushAt_ = Clock::time_point::max();
     Clock::time_point noReplyAt_ = Clock::time_point::max();
-    // The "u" of a connection waits this long after the "!" crossed, so that the command
-    // whose press made the connection goes right after the "!".
-    Clock::time_point connectedAt_{};
+    // A followed connection crossed: until then its command is to come, and the
+    // "u" waits for it; once submitted, the "u" goes right behind it.
+    Clock::time_point followerBy_ = Clock::time_point::max();
+    std::optional<std::uint64_t> follower_;
     Clock::time_point requestSettingsAt_ = Clock::time_point::max();
     void queueSettingsRequest();
 

@@ -4,6 +4,7 @@
 #include "printer/Conversation.h"
 #include "printer/Messages.h"
 
+#include <QElapsedTimer>
 #include <QTest>
 
 #include <atomic>
@@ -109,6 +110,8 @@ class TestConversation : public QObject {
 private slots:
     void nothingComesBetweenARequestAndItsStream();
     void settingsRequestWaitsForTheStream();
+    void connectionsCommandGoesBeforeTheSettingsRequest_data();
+    void connectionsCommandGoesBeforeTheSettingsRequest();
     void replyThatOvertakesItsWriteStillCounts();
     void unansweredRequestIsToldAndTheQueueGoesOn();
     void commandThatWaitedTooLongIsDropped();
@@ -147,6 +150,44 @@ void TestConversation::settingsRequestWaitsForTheStream()
     QCOMPARE(line.written(), (QStringList{"!", "P"}));
     line.conversation->received("(");
     QTRY_COMPARE(line.written(), (QStringList{"!", "P", "240", "255", "128", "u"}));
+}
+
+void TestConversation::connectionsCommandGoesBeforeTheSettingsRequest_data()
+{
+    QTest::addColumn<bool>("followed");
+    QTest::addColumn<int>("commandAfterMs"); // after the printer's "s"; -1: none comes
+    QTest::addColumn<QStringList>("writes");
+    const QStringList date{"d", "25", "03", "07"};
+    QTest::newRow("its command comes late") << true << 300 << (QStringList{"!"} + date + QStringList{"u"});
+    QTest::newRow("its command comes at once") << true << 0 << (QStringList{"!"} + date + QStringList{"u"});
+    QTest::newRow("its command never comes") << true << -1 << QStringList{"!", "u"};
+    QTest::newRow("a connection alone") << false << 300 << (QStringList{"!", "u"} + date);
+}
+
+// The press that made the connection is answered first; the settings request
+// never waits for long on a command that does not come.
+void TestConversation::connectionsCommandGoesBeforeTheSettingsRequest()
+{
+    QFETCH(bool, followed);
+    QFETCH(int, commandAfterMs);
+    QFETCH(QStringList, writes);
+    Line line;
+    Command connect = plain(connectJob());
+    connect.followed = followed;
+    line.onWrite = [&](const std::string& bytes) {
+        if (bytes == "!")
+            line.conversation->received("s"); // before the caller even knows "!" went out
+    };
+    QElapsedTimer clock;
+    clock.start();
+    line.conversation->submit(std::move(connect));
+    if (commandAfterMs >= 0) {
+        QTest::qWait(commandAfterMs);
+        line.conversation->submit(plain(setDateJob(2025, 3, 7)));
+    }
+    QTRY_VERIFY2_WITH_TIMEOUT(line.written() == writes, qPrintable(line.written().join(QLatin1Char(' '))), 5000);
+    if (followed && commandAfterMs < 0)
+        QVERIFY2(clock.elapsed() >= 900, qPrintable(QString::number(clock.elapsed()))); // waited its second
 }
 
 void TestConversation::replyThatOvertakesItsWriteStillCounts()
