@@ -271,7 +271,6 @@ public slots:
 
     // Printer link.
     void bl_connect();
-    void Timer2Timer();
     void Timer3Timer();
 
 signals:
