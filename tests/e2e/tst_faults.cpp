@@ -203,15 +203,17 @@ private slots:
         QVERIFY(form->status_send->isHidden());
         QVERIFY2(probe.worstGap() < 500, qPrintable(QStringLiteral("UI stalled %1 ms").arg(probe.worstGap())));
 
-        // The printer comes back healthy on the same port; a lost line is noticed once.
+        // The printer comes back healthy on the same port; a lost line is noticed once. A
+        // printer that refused the window ("e") leaves the port open, so its going is told too.
         const bool wasConnected = form->connected;
         env->seams.clear();
         sim.reset();
-        if (wasConnected) {
+        if (wasConnected)
             QTRY_VERIFY_WITH_TIMEOUT(!form->connected, 3000);
-            QTest::qWait(200);
-            QCOMPARE(env->seams.allErrors().size(), 1);
-        }
+        (void)QTest::qWaitFor([&] { return !env->seams.allErrors().isEmpty(); }, 1000); // may not come
+        QTest::qWait(200);
+        const int lost = int(env->seams.allErrors().size());
+        QVERIFY2(wasConnected ? lost == 1 : lost <= 1, qPrintable(env->seams.allErrors().join(QLatin1Char('|'))));
         env->seams.clear();
         startSim({});
         fire(QStringLiteral("setting"));
