@@ -1,5 +1,5 @@
-// The printer link in the window: connecting, handing commands to the one line
-// writer, and carrying out what the dispatcher decides for each received chunk.
+// The window's side of the conversation with the printer: connecting, submitting
+// commands to the one conversation, and carrying out its effects on the UI thread.
 #include "MainWindow.h"
 
 #include "QtHooks.h"
@@ -216,12 +216,6 @@ void TForm1::comboportselectChange()
     });
 }
 
-void TForm1::Timer2Timer()
-{
-    Timer2->stop();
-    showMessage(fromUtf8(printer::kMsgNoReply));
-}
-
 void TForm1::Timer3Timer()
 {
     status_send->show();
@@ -239,8 +233,7 @@ void TForm1::applyEffect(const printer::Effect& effect)
     using printer::EffectKind;
     switch (effect.kind) {
     case EffectKind::StopNoReplyTimer:
-        Timer2->stop();
-        break;
+        break; // the conversation keeps the no-reply time-out and tells its message
     case EffectKind::SetEdit2:
         Edit2->setText(fromBytes(effect.text));
         break;

@@ -110,10 +110,9 @@ void TForm1::buildFrame()
             timer->start();
     };
     makeTimer(Timer1, "Timer1", 100, true);
-    makeTimer(Timer2, "Timer2", 3000, false);
+    makeTimer(Timer2, "Timer2", 3000, false); // the design's no-reply timer; the conversation keeps that time
     makeTimer(Timer3, "Timer3", 1, false);
 
-    connect(Timer2, &QTimer::timeout, this, &TForm1::Timer2Timer);
     connect(Timer3, &QTimer::timeout, this, &TForm1::Timer3Timer);
 
     SerialPort1 = std::make_unique<korvel::serial::TSerialPort>();

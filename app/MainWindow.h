@@ -272,7 +272,6 @@ public slots:
     // Printer link.
     // followed: a command is submitted right after, and goes before the settings request.
     void bl_connect(bool followed = false);
-    void Timer2Timer();
     void Timer3Timer();
 
 signals:

@@ -673,17 +673,25 @@ QString TForm1::writeTraceFile(const std::vector<int>& values)
 
 void TForm1::setpic()
 {
-    label_send->show();
-    status_send->show();
-    status_send->setMaximum(240);
+    // A bar on show belongs to the line's work (a picture crossing, a save): a press
+    // meanwhile only rasterises, so the bar keeps telling what the printer has.
+    const bool barFree = status_send->isHidden();
+    if (barFree) {
+        label_send->show();
+        status_send->show();
+        status_send->setMaximum(240);
+    }
     const std::vector<int> values = canvas->rasterise();
     std::copy(values.begin(), values.end(), columnBuffer.begin());
-    status_send->setValue(std::min(canvas->width(), 240) - 1);
+    if (barFree)
+        status_send->setValue(std::min(canvas->width(), 240) - 1);
     if (const QString error = writeTraceFile(values); !error.isEmpty())
         throw image::FileError(QStringLiteral("test2.txt"), error);
     Edit2->setText(QStringLiteral("fyv"));
-    label_send->hide();
-    status_send->hide();
+    if (barFree) {
+        label_send->hide();
+        status_send->hide();
+    }
 }
 
 void TForm1::SpeedButton26Click()
@@ -692,11 +700,6 @@ void TForm1::SpeedButton26Click()
         return;
     if (!guarded([this] { setpic(); }))
         return;
-    if (conversation->state().current == "image upload") {
-        // Rasterising hid the bar of the picture still crossing the wire.
-        label_send->show();
-        status_send->show();
-    }
     // The picture of this press travels with its request: a later press cannot change it.
     const std::vector<int> values(columnBuffer.begin(), columnBuffer.begin() + image::kValues);
     printer::Command command;

@@ -79,8 +79,12 @@ public:
             QMutexLocker lock(&timesMutex_);
             shown_.push_back({text, nowMs()});
         }
+        ++open_;
         TestSeams::message(parent, text);
+        --open_;
     }
+    // A message box is open (held for holdMs); the UI thread runs its loop meanwhile.
+    bool boxOpen() const { return open_ > 0; }
     int count(const QString& text) const
     {
         QMutexLocker lock(&timesMutex_);
@@ -103,6 +107,7 @@ private:
     };
     mutable QMutex timesMutex_;
     std::vector<Shown> shown_;
+    int open_ = 0; // UI thread only
 };
 
 // Runs the event loop (without QTest's 10 ms sleeps, which the stall probe

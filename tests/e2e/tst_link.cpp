@@ -257,6 +257,27 @@ private slots:
         QTRY_VERIFY_WITH_TIMEOUT(!form->connected, 2000);
     }
 
+    // The line lost is named as it was connected, not as the port chosen since.
+    void lostLineNamesTheLostPort()
+    {
+        startSim();
+        openWindow();
+        click("Image13");
+        QTRY_VERIFY_WITH_TIMEOUT(env->seams.allMessages().contains(msg(korvel::printer::kMsgConnected)), 5000);
+        QTest::qWait(300); // the settings report
+        auto* combo = form->findChild<QComboBox*>(QStringLiteral("comboportselect"));
+        combo->setCurrentIndex(6); // COM7: chosen, not connected
+        QCOMPARE(combo->currentText(), QStringLiteral("COM7"));
+        env->seams.clear();
+        sim.reset(); // the printer goes away with its port
+        QTRY_COMPARE_WITH_TIMEOUT(env->seams.allErrors().size(), 1, 5000);
+        const QString error = env->seams.allErrors().first();
+        QVERIFY2(error.contains(QStringLiteral("COM30")) && !error.contains(QStringLiteral("COM7")), qPrintable(error));
+        QVERIFY(!form->connected);
+        QTest::qWait(300);
+        QCOMPARE(env->seams.allErrors().size(), 1);
+    }
+
     void missingDeviceNamesThePort()
     {
         openWindow();

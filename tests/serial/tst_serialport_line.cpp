@@ -422,6 +422,45 @@ private slots:
         sp.Close();
     }
 
+    // Two threads each send their own string, longer than the terminal's buffer so that
+    // every write is taken in parts: the wire carries each string whole, never two mixed.
+    void concurrentStringsStayWhole()
+    {
+        TSerialPort sp;
+        sp.setPort(spCOM30);
+        sp.Open();
+        constexpr int kRounds = 12;
+        const std::string a = "<" + std::string(100000, 'a') + ">";
+        const std::string b = "[" + std::string(100000, 'b') + "]";
+        std::atomic<int> short_{0};
+        const auto sender = [&](const std::string* s) {
+            for (int i = 0; i < kRounds; ++i)
+                if (sp.SendString(*s) != s->size())
+                    ++short_;
+        };
+        std::thread first(sender, &a), second(sender, &b);
+        const std::string wire = pty_->receive(2 * kRounds * a.size());
+        first.join();
+        second.join();
+        sp.Close();
+        QCOMPARE(short_.load(), 0);
+        QCOMPARE(wire.size(), 2 * kRounds * a.size());
+        int as = 0, bs = 0;
+        for (std::size_t at = 0; at < wire.size();) {
+            if (wire.compare(at, a.size(), a) == 0) {
+                ++as;
+                at += a.size();
+            } else if (wire.compare(at, b.size(), b) == 0) {
+                ++bs;
+                at += b.size();
+            } else {
+                QFAIL(qPrintable(QStringLiteral("two strings mixed at byte %1").arg(at)));
+            }
+        }
+        QCOMPARE(as, kRounds);
+        QCOMPARE(bs, kRounds);
+    }
+
     void failingOnSendBecomesNotOpen()
     {
         TSerialPort sp;

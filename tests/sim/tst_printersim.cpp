@@ -212,6 +212,8 @@ private slots:
     void garbageBetweenReplies_data();
     void garbageBetweenReplies();
     void noUploadReply();
+    void uploadReplyDelay_data();
+    void uploadReplyDelay();
     void lineRatePacesTheStream();
     void portStaysAcrossReopenAndLinkGoesAtExit();
 };
@@ -593,6 +595,47 @@ void TestPrinterSim::noUploadReply()
     QVERIFY(sim.event("T")["ignored"].toBool());
     sim.write({"!"});
     QCOMPARE(sim.read(1), QByteArray("s"));
+}
+
+void TestPrinterSim::uploadReplyDelay_data()
+{
+    QTest::addColumn<QByteArray>("request");
+    QTest::addColumn<QByteArray>("asks");
+    QTest::addColumn<QByteArray>("stream");
+    QTest::addColumn<QByteArray>("done");
+    QTest::newRow("text") << QByteArray("T") << QByteArray("}") << QByteArray("0002ab") << QByteArray("r@");
+    QTest::newRow("picture") << QByteArray("P") << QByteArray("(") << makePicture({}) << QByteArray("pload");
+}
+
+// The printer asks for the stream only after the delay; the log tells when the request was heard.
+void TestPrinterSim::uploadReplyDelay()
+{
+    QFETCH(QByteArray, request);
+    QFETCH(QByteArray, asks);
+    QFETCH(QByteArray, stream);
+    QFETCH(QByteArray, done);
+    Sim sim({"--upload-reply-delay", "600"});
+    QVERIFY(sim.open());
+    QElapsedTimer t;
+    t.start();
+    sim.write({request});
+    QCOMPARE(sim.read(1, 50, 3000), asks);
+    QVERIFY2(t.elapsed() >= 550, qPrintable(QString("asked after %1 ms").arg(t.elapsed())));
+    sim.write({stream});
+    QCOMPARE(sim.read(done.size()), done);
+    const QJsonObject upload = sim.event(QString::fromLatin1(request));
+    QVERIFY(upload["ok"].toBool());
+
+    QStringList order;
+    for (const QJsonObject& e : sim.events()) {
+        if (e["event"].toString() == "upload-reply-delay") {
+            QCOMPARE(e["ms"].toInt(), 600);
+            order << "delay " + e["request"].toString();
+        } else if (e.contains("cmd")) {
+            order << e["cmd"].toString();
+        }
+    }
+    QCOMPARE(order, (QStringList{"delay " + QString::fromLatin1(request), QString::fromLatin1(request)}));
 }
 
 void TestPrinterSim::lineRatePacesTheStream()

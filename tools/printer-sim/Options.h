@@ -15,6 +15,7 @@ struct Options {
     int paramTimeoutMs = 1000; // longest wait for the next parameter write
     int slotWindowMs = 300;    // wait after "s" for a possible slot digit
     int uploadTimeoutMs = 2000;
+    int uploadReplyDelayMs = 0; // before "(" and "}": the printer is slow to ask for the stream
     int saveStepMs = 5;        // between two "%" of the saving progress
     int splitGapMs = 60;       // between two bytes with --split-replies
     int strictSilenceMs = 0;   // > 0: tell of a letter or parameter with less silence before it

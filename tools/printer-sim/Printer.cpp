@@ -437,6 +437,7 @@ void Printer::textUpload()
         finish(e, "T send text (ignored)");
         return;
     }
+    delayUploadReply('T');
     reply("}");
     const int n = ++texts_;
     const std::string field = readStream(4, opt_.uploadTimeoutMs);
@@ -512,6 +513,18 @@ void Printer::textUpload()
     finish(e, "T text " + std::to_string(n) + " \"" + text.visual + "\"" + (ok ? "" : " (incomplete)"));
 }
 
+// Logged when the request is heard, so that a log shows what came between it and its stream.
+void Printer::delayUploadReply(char request)
+{
+    if (opt_.uploadReplyDelayMs <= 0)
+        return;
+    Event e = Event::named("upload-reply-delay");
+    e.str("request", std::string(1, request)).num("ms", opt_.uploadReplyDelayMs);
+    log_.write(e, std::string(1, request) + " heard; asking for the stream in " +
+                      std::to_string(opt_.uploadReplyDelayMs) + " ms");
+    line_.sleepMs(opt_.uploadReplyDelayMs);
+}
+
 void Printer::pictureUpload()
 {
     if (opt_.silent || opt_.noUploadReply) {
@@ -520,6 +533,7 @@ void Printer::pictureUpload()
         finish(e, "P send picture (ignored)");
         return;
     }
+    delayUploadReply('P');
     reply("(");
     const int n = ++pictures_;
     const std::string stream = readStream(kPictureStreamSize, opt_.uploadTimeoutMs);

@@ -46,6 +46,7 @@ private:
     void layout(char cmd);
     void textUpload();
     void pictureUpload();
+    void delayUploadReply(char request);
     void unknown(uint8_t first);
 
     std::string outPath(const char* stem, int n, const char* ext) const;

@@ -34,6 +34,9 @@ Line:
   --upload-timeout MS    a text or picture stream quiet this long is cut short
                          (default 2000)
   --save-step MS         pause between the 100 "%" of storing a picture (default 5)
+  --upload-reply-delay MS  wait this long after "P" or "T" before answering "(" or "}"
+                         (logged as an upload-reply-delay event when the request is
+                         heard; default 0)
 
 Printer:
   --settings I,C,A,D,R   ink amount, print count, delay after printing, initial
@@ -116,6 +119,8 @@ sim::Options parse(int argc, char** argv)
             o.slotWindowMs = ms();
         } else if (flag == "--upload-timeout") {
             o.uploadTimeoutMs = ms();
+        } else if (flag == "--upload-reply-delay") {
+            o.uploadReplyDelayMs = ms();
         } else if (flag == "--save-step") {
             o.saveStepMs = ms();
         } else if (flag == "--split-gap") {
