@@ -23,6 +23,8 @@ korvel_install_deps() {
 
 korvel_build() { # build-dir [cmake args...]
   local dir=$1; shift
+  # Paths relative to the checkout: a fresh clone elsewhere finds what an earlier one compiled.
+  export CCACHE_BASEDIR=${CCACHE_BASEDIR:-$PWD}
   if [ ! -f "$dir/CMakeCache.txt" ]; then
     # ccache keeps a second run, and the other build folders, from compiling the same file twice.
     cmake -S . -B "$dir" -G Ninja -DCMAKE_BUILD_TYPE=Release "-DCMAKE_CXX_FLAGS_RELEASE=-O2 -DNDEBUG" \
