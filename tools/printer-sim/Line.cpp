@@ -120,11 +120,68 @@ Line::Line(const Options& opt) : opt_(opt)
         std::fclose(note);
     }
     lastArrival_ = lastStamp_ = nextSendSlot_ = Clock::now();
+    for (int* pipeEnds : {wakePipe_, stopPipe_}) {
+        if (::pipe(pipeEnds) != 0)
+            throw sysError("pipe");
+        for (int i = 0; i < 2; ++i) {
+            ::fcntl(pipeEnds[i], F_SETFL, ::fcntl(pipeEnds[i], F_GETFL) | O_NONBLOCK);
+            ::fcntl(pipeEnds[i], F_SETFD, FD_CLOEXEC);
+        }
+    }
+    reader_ = std::thread([this] { readLoop(); });
+}
+
+void Line::readLoop()
+{
+    sigset_t all;
+    sigfillset(&all);
+    ::pthread_sigmask(SIG_BLOCK, &all, nullptr); // signals are the main thread's
+    while (!readerStop_) {
+        pollfd fds[2] = {{stopPipe_[0], POLLIN, 0}, {master_, POLLIN, 0}};
+        if (::poll(fds, 2, -1) < 0 && errno != EINTR)
+            return;
+        if (fds[0].revents)
+            return;
+        if (!fds[1].revents)
+            continue;
+        uint8_t buf[4096];
+        const ssize_t n = ::read(master_, buf, sizeof buf);
+        if (n < 0 && (errno == EAGAIN || errno == EINTR))
+            continue;
+        if (n <= 0) {
+            // Cannot happen while we hold a slave descriptor; do not spin if it does.
+            std::this_thread::sleep_for(std::chrono::milliseconds(10));
+            continue;
+        }
+        const TimePoint now = Clock::now();
+        {
+            std::lock_guard lock(arrivedMutex_);
+            for (ssize_t i = 0; i < n; ++i) {
+                lastStamp_ = std::max(now, lastStamp_ + byteTime_);
+                arrived_.push_back({buf[i], lastStamp_});
+            }
+        }
+        const char c = 1;
+        [[maybe_unused]] auto r = ::write(wakePipe_[1], &c, 1); // a full pipe has told already
+    }
+}
+
+void Line::stopReader()
+{
+    if (!reader_.joinable())
+        return;
+    readerStop_ = true;
+    const char c = 1;
+    [[maybe_unused]] auto r = ::write(stopPipe_[1], &c, 1);
+    reader_.join();
 }
 
 Line::~Line()
 {
     hangUp();
+    for (int fd : {wakePipe_[0], wakePipe_[1], stopPipe_[0], stopPipe_[1]})
+        if (fd >= 0)
+            ::close(fd);
 }
 
 void Line::removeLink()
@@ -143,6 +200,7 @@ void Line::removeLink()
 
 void Line::hangUp()
 {
+    stopReader();
     removeLink();
     if (master_ >= 0)
         ::close(master_);
@@ -185,25 +243,20 @@ void Line::sleepUntil(TimePoint t)
 
 bool Line::fill(TimePoint deadline)
 {
-    const size_t room = (byteTime_.count() ? 64 : 4096) - pending_.size();
     for (;;) {
-        if (waitFor(master_, POLLIN, deadline) == 0)
-            return false;
-        uint8_t buf[4096];
-        const ssize_t n = ::read(master_, buf, room);
-        if (n < 0 && (errno == EAGAIN || errno == EINTR))
-            continue;
-        if (n <= 0) {
-            // Cannot happen while we hold a slave descriptor; do not spin if it does.
-            sleepUntil(std::min(deadline, Clock::now() + std::chrono::milliseconds(10)));
-            return false;
+        {
+            std::lock_guard lock(arrivedMutex_);
+            if (!arrived_.empty()) {
+                pending_.insert(pending_.end(), arrived_.begin(), arrived_.end());
+                arrived_.clear();
+                return true;
+            }
         }
-        const TimePoint now = Clock::now();
-        for (ssize_t i = 0; i < n; ++i) {
-            lastStamp_ = std::max(now, lastStamp_ + byteTime_);
-            pending_.push_back({buf[i], lastStamp_});
+        if (waitFor(wakePipe_[0], POLLIN, deadline) == 0)
+            return false;
+        char drain[64];
+        while (::read(wakePipe_[0], drain, sizeof drain) > 0) {
         }
-        return true;
     }
 }
 

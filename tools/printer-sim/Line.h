@@ -1,12 +1,15 @@
 // The printer's end of the serial line: a pseudo-terminal published in the port map.
 #pragma once
 
+#include <atomic>
 #include <chrono>
 #include <cstdint>
 #include <deque>
+#include <mutex>
 #include <optional>
 #include <string>
 #include <string_view>
+#include <thread>
 
 #include "Options.h"
 
@@ -52,6 +55,8 @@ public:
 
 private:
     bool fill(TimePoint deadline);
+    void readLoop();
+    void stopReader();
     bool writeByteOrChunk(const char* p, size_t n);
     int waitFor(int fd, short events, TimePoint deadline);
     void removeLink();
@@ -65,9 +70,17 @@ private:
     std::chrono::nanoseconds byteTime_{0};
     struct Pending { uint8_t byte; TimePoint at; };
     std::deque<Pending> pending_;
+    // Bytes are stamped by a reader of their own as they arrive, so that the time
+    // the printer spends on a command never shortens the silence it measures.
+    std::thread reader_;
+    std::atomic<bool> readerStop_{false};
+    int wakePipe_[2] = {-1, -1}; // the reader tells of arrivals; hangUp tells the reader to stop
+    int stopPipe_[2] = {-1, -1};
+    std::mutex arrivedMutex_;
+    std::deque<Pending> arrived_; // under arrivedMutex_
     TimePoint lastArrival_{};
     TimePoint previousArrival_{};
-    TimePoint lastStamp_{};
+    TimePoint lastStamp_{}; // the reader's
     TimePoint nextSendSlot_{};
     long received_ = 0;
 };
