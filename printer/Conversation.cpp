@@ -307,25 +307,32 @@ void Conversation::await(const Entry& entry, const Job& job)
                                  std::vector<std::optional<std::string>>(job.acknowledgedBy.size())});
 }
 
-bool Conversation::answer(const Effect& e)
+void Conversation::answer(const Effect& e)
 {
+    auto place = [&](const Awaiting& a) {
+        return std::size_t(std::find(a.acks.begin(), a.acks.end(), e.response) - a.acks.begin());
+    };
     auto waitsFor = [&](const Awaiting& a) {
-        const auto at = std::find(a.acks.begin(), a.acks.end(), e.response);
-        return at != a.acks.end() && !(a.all && a.heard[std::size_t(at - a.acks.begin())]);
+        const std::size_t at = place(a);
+        return at < a.acks.size() && !(a.all && a.heard[at]);
     };
     auto it = std::find_if(awaiting_.begin(), awaiting_.end(), waitsFor);
     const bool acknowledged = it != awaiting_.end();
-    if (!acknowledged && among(errorReplies(), e.response))
+    const bool error = !acknowledged && among(errorReplies(), e.response);
+    if (error)
         it = std::find_if(awaiting_.begin(), awaiting_.end(), [](const Awaiting& a) { return !a.internal; });
-    if (it == awaiting_.end())
-        return false;
+    if (it == awaiting_.end()) {
+        if (error && active_ && phase_ == Phase::AwaitStream)
+            refuseRequest(e); // instead of asking for the stream
+        return;
+    }
     std::string message = e.text;
     if (acknowledged && it->all) {
-        it->heard[std::size_t(std::find(it->acks.begin(), it->acks.end(), e.response) - it->acks.begin())] = e.text;
+        it->heard[place(*it)] = e.text;
         if (std::any_of(it->heard.begin(), it->heard.end(), [](const auto& h) { return !h; })) {
             if (it->deadline != Clock::time_point::max())
                 it->deadline = Clock::now() + noReply_; // the next reply has its own time
-            return true;
+            return;
         }
         message.clear();
         for (const auto& h : it->heard)
@@ -338,7 +345,6 @@ bool Conversation::answer(const Effect& e)
                        e.response, {}});
     if (phase_ == Phase::AwaitReport && active_ && active_->id == a.id)
         finishActive();
-    return true;
 }
 
 void Conversation::refuseRequest(const Effect& e)
@@ -480,8 +486,7 @@ void Conversation::handleChunk(const std::string& chunk)
         }
         case EffectKind::Message:
             tell(e);
-            if (!answer(e) && among(errorReplies(), e.response) && active_ && phase_ == Phase::AwaitStream)
-                refuseRequest(e); // instead of asking for the stream
+            answer(e);
             break;
         default:
             tell(e);
@@ -518,9 +523,8 @@ void Conversation::timers(Clock::time_point now)
         for (const Effect& e : flushHeldBack(dispatch_)) {
             tell(e);
             // Only as a message: the held tail is the printer's own word.
-            if (e.kind == EffectKind::Message && !answer(e) && among(errorReplies(), e.response) && active_ &&
-                phase_ == Phase::AwaitStream)
-                refuseRequest(e);
+            if (e.kind == EffectKind::Message)
+                answer(e);
         }
     }
     if (now >= noReplyAt_) {

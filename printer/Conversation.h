@@ -125,8 +125,9 @@ private:
     void startNext();
     void finishActive();
     void await(const Entry& entry, const Job& job);
-    // A message from the printer, to the command it answers; false when it answers none.
-    bool answer(const Effect& message);
+    // A message from the printer, to the command it answers; an error reply that
+    // answers none refuses the request waiting for its "(" or "}".
+    void answer(const Effect& message);
     // The message refuses the request that waits for "(" or "}".
     void refuseRequest(const Effect& message);
     void hand(const Job& job, bool columns, bool stream);
@@ -165,7 +166,7 @@ private:
     std::vector<Awaiting> awaiting_;
     Clock::time_point flushAt_ = Clock::time_point::max();
     Clock::time_point noReplyAt_ = Clock::time_point::max();
-    // A followed connection crossed: until then its command is to come, and the
+    // A followed connection started: until then its command is to come, and the
     // "u" waits for it; once submitted, the "u" goes right behind it.
     Clock::time_point followerBy_ = Clock::time_point::max();
     std::optional<std::uint64_t> follower_;
