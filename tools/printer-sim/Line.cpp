@@ -136,7 +136,7 @@ void Line::readLoop()
     sigset_t all;
     sigfillset(&all);
     ::pthread_sigmask(SIG_BLOCK, &all, nullptr); // signals are the main thread's
-    while (!readerStop_) {
+    for (;;) {
         pollfd fds[2] = {{stopPipe_[0], POLLIN, 0}, {master_, POLLIN, 0}};
         if (::poll(fds, 2, -1) < 0 && errno != EINTR)
             return;
@@ -170,7 +170,6 @@ void Line::stopReader()
 {
     if (!reader_.joinable())
         return;
-    readerStop_ = true;
     const char c = 1;
     [[maybe_unused]] auto r = ::write(stopPipe_[1], &c, 1);
     reader_.join();

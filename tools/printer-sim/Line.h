@@ -1,7 +1,6 @@
 // The printer's end of the serial line: a pseudo-terminal published in the port map.
 #pragma once
 
-#include <atomic>
 #include <chrono>
 #include <cstdint>
 #include <deque>
@@ -73,9 +72,8 @@ private:
     // Bytes are stamped by a reader of their own as they arrive, so that the time
     // the printer spends on a command never shortens the silence it measures.
     std::thread reader_;
-    std::atomic<bool> readerStop_{false};
-    int wakePipe_[2] = {-1, -1}; // the reader tells of arrivals; hangUp tells the reader to stop
-    int stopPipe_[2] = {-1, -1};
+    int wakePipe_[2] = {-1, -1}; // the reader tells of arrivals
+    int stopPipe_[2] = {-1, -1}; // hangUp tells the reader to stop
     std::mutex arrivedMutex_;
     std::deque<Pending> arrived_; // under arrivedMutex_
     TimePoint lastArrival_{};
