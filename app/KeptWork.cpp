@@ -73,7 +73,7 @@ void TForm1::applyCanvasState(const image::CanvasHistory::State& state)
     CurrentFile = state.file;
     currentFileIsOurs_ = state.fileIsOurs;
     refreshCanvas();
-    keepCurrentPicture(*this, choicesErrorShown_);
+    keepCurrentPicture(*this, keepingErrorShown_);
     updateUnsavedMark();
 }
 
@@ -95,7 +95,7 @@ void TForm1::endCanvasChange()
         return;
     history_.recordChange(std::move(before));
     canvasStateId_ = ++lastStateId_;
-    keepCurrentPicture(*this, choicesErrorShown_);
+    keepCurrentPicture(*this, keepingErrorShown_);
     updateUnsavedMark();
 }
 
@@ -299,7 +299,7 @@ void TForm1::keepChoices()
     c.set(QStringLiteral("pen/style"), QString::number(int(canvas->penStyle())), false);
     c.set(QStringLiteral("pen/width"), PenSize->text(), false);
     c.set(QStringLiteral("text/direction"), QString::fromLatin1(text::directionName(textDirection)), false);
-    if (c.isDirty() && !c.save() && !std::exchange(choicesErrorShown_, true))
+    if (c.isDirty() && !c.save() && !std::exchange(keepingErrorShown_, true))
         seams().error(this, QStringLiteral(".انتخاب ها در %1 نگه داشته نشد\n%2").arg(c.path(), c.error()));
 }
 

@@ -361,7 +361,7 @@ private:
     QString messageSavedText_; // the message as its file holds it; empty without a file
     bool unsavedMarked_ = false;
     bool restoringChoices_ = false;
-    bool choicesErrorShown_ = false;
+    bool keepingErrorShown_ = false; // the choices, the message or the current picture not kept: told once
     QTimer* keepMessageTimer_ = nullptr;
     std::unique_ptr<QLockFile> workingLock_;
     std::unique_ptr<Choices> choices_;

@@ -517,7 +517,7 @@ void TForm1::keepMessageText()
     if (keepMessageTimer_)
         keepMessageTimer_->stop();
     if (const QString error = writeFileWhole(keptMessagePath(), memoText().toUtf8()); !error.isEmpty())
-        if (!std::exchange(choicesErrorShown_, true))
+        if (!std::exchange(keepingErrorShown_, true))
             seams().error(this, QStringLiteral(".متن پیام در %1 نگه داشته نشد\n%2").arg(keptMessagePath(), error));
 }
 
